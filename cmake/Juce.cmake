@@ -1,0 +1,17 @@
+# JUCE 8.0.6: a source tree given by the user (scripts/fetch-deps.sh prepares one from
+# Debian's source package), otherwise the upstream release tag.
+set(KELTO_JUCE_DIR "" CACHE PATH "A JUCE 8.0.6 source tree; empty fetches the upstream release")
+
+if(KELTO_JUCE_DIR)
+    if(NOT EXISTS "${KELTO_JUCE_DIR}/CMakeLists.txt")
+        message(FATAL_ERROR "KELTO_JUCE_DIR=${KELTO_JUCE_DIR} holds no JUCE source tree")
+    endif()
+    add_subdirectory("${KELTO_JUCE_DIR}" "${CMAKE_BINARY_DIR}/juce" EXCLUDE_FROM_ALL)
+else()
+    include(FetchContent)
+    FetchContent_Declare(juce
+        GIT_REPOSITORY https://github.com/juce-framework/JUCE.git
+        GIT_TAG 8.0.6
+        GIT_SHALLOW TRUE)
+    FetchContent_MakeAvailable(juce)
+endif()
