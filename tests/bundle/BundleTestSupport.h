@@ -79,6 +79,22 @@ inline std::unique_ptr<PluginInstance> makeInstance (Steinberg::FUnknown* host =
     return instance;
 }
 
+/** Hands the factory the headless host again when a test that used its own host context ends: the
+    factory keeps the context it was given, and the test's context dies with the test.
+*/
+struct HeadlessAgain
+{
+    HeadlessAgain() = default;
+    HeadlessAgain (const HeadlessAgain&) = delete;
+    HeadlessAgain& operator= (const HeadlessAgain&) = delete;
+
+    ~HeadlessAgain()
+    {
+        if (auto& module = Bundle::get().module)
+            module->getFactory().setHostContext (&getHeadlessHost());
+    }
+};
+
 /** numChannels copies of amplitude * sin (2 pi f t), continuing from sample startSample. */
 inline Channels
     makeSine (size_t numChannels, int numSamples, long long startSample, double frequency, float amplitude)
