@@ -10,54 +10,57 @@
 
 namespace
 {
-    constexpr double twoPi = 6.283185307179586;
-    constexpr double outputGainRampSeconds = 0.02;
-    constexpr double bypassRampSeconds = 0.01;
-    constexpr float bypassThreshold = 0.5f;
-    constexpr float mixScale = 0.01f;
-    constexpr const char* stateType = "PARAMETERS";
+constexpr double twoPi = 6.283185307179586;
+constexpr double outputGainRampSeconds = 0.02;
+constexpr double bypassRampSeconds = 0.01;
+constexpr float bypassThreshold = 0.5f;
+constexpr float mixScale = 0.01f;
+constexpr const char* stateType = "PARAMETERS";
 
-    // Absurd sample rates must not overflow the int that the smoothers keep their ramp in.
-    int rampSteps (double seconds, double rate)
+// Absurd sample rates must not overflow the int that the smoothers keep their ramp in.
+int rampSteps (double seconds, double rate)
+{
+    const auto steps = std::floor (seconds * rate);
+    return steps < (double) (1 << 30) ? (int) steps : (1 << 30);
+}
+
+float finiteOr (float value, float fallback)
+{
+    return std::isfinite (value) ? value : fallback;
+}
+
+float peakOf (const juce::AudioBuffer<float>& buffer, int numSamples)
+{
+    if (numSamples <= 0 || buffer.hasBeenCleared())
+        return 0.0f;
+
+    auto peak = 0.0f;
+    for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+        peak = juce::jmax (peak, buffer.getMagnitude (ch, 0, numSamples));
+
+    return peak;
+}
+
+// A stored value counts only if it is a finite number; text counts if it is one whole.
+bool isFiniteNumber (const juce::var& value)
+{
+    if (value.isInt() || value.isInt64() || value.isBool())
+        return true;
+
+    if (value.isDouble())
+        return std::isfinite ((double) value);
+
+    if (value.isString())
     {
-        const auto steps = std::floor (seconds * rate);
-        return steps < (double) (1 << 30) ? (int) steps : (1 << 30);
+        const auto text = value.toString().trim();
+        if (text.isEmpty() || !text.containsOnly ("0123456789+-.eE"))
+            return false;
+
+        return std::isfinite (text.getDoubleValue());
     }
 
-    float finiteOr (float value, float fallback) { return std::isfinite (value) ? value : fallback; }
-
-    float peakOf (const juce::AudioBuffer<float>& buffer, int numSamples)
-    {
-        if (numSamples <= 0 || buffer.hasBeenCleared())
-            return 0.0f;
-
-        auto peak = 0.0f;
-        for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
-            peak = juce::jmax (peak, buffer.getMagnitude (ch, 0, numSamples));
-
-        return peak;
-    }
-
-    // A stored value counts only if it is a finite number; text counts if it is one whole.
-    bool isFiniteNumber (const juce::var& value)
-    {
-        if (value.isInt() || value.isInt64() || value.isBool())
-            return true;
-
-        if (value.isDouble())
-            return std::isfinite ((double) value);
-
-        if (value.isString())
-        {
-            const auto text = value.toString().trim();
-            if (text.isEmpty() || ! text.containsOnly ("0123456789+-.eE"))
-                return false;
-
-            return std::isfinite (text.getDoubleValue());
-        }
-
-        return false;
-    }
+    return false;
+}
 } // namespace
 
 RingProcessor::RingProcessor()
@@ -74,7 +77,10 @@ RingProcessor::RingProcessor()
 
 RingProcessor::~RingProcessor() = default;
 
-const juce::String RingProcessor::getName() const { return "KELTO ZAVI"; }
+const juce::String RingProcessor::getName() const
+{
+    return "KELTO ZAVI";
+}
 
 void RingProcessor::prepareToPlay (double newSampleRate, int maximumExpectedSamplesPerBlock)
 {
@@ -125,7 +131,7 @@ void RingProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBu
     const auto dryWeight = 1.0f - mix;
 
     auto delta = (double) frequency * twoPi / sampleRate;
-    if (! std::isfinite (delta))
+    if (!std::isfinite (delta))
         delta = 0.0;
     else if (delta >= twoPi)
         delta = std::fmod (delta, twoPi); // at very low rates one wrap per sample is not enough
@@ -152,7 +158,7 @@ void RingProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBu
 
     if (numSamples > 0)
     {
-        if (! outputGain.isSmoothing())
+        if (!outputGain.isSmoothing())
         {
             const auto gain = outputGain.getTargetValue();
             for (int ch = 0; ch < numChannels; ++ch)
@@ -184,16 +190,40 @@ void RingProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBu
     levels.outputPeak.store (peakOf (buffer, numSamples), std::memory_order_relaxed);
 }
 
-double RingProcessor::getTailLengthSeconds() const { return 0.0; }
-bool RingProcessor::acceptsMidi() const { return false; }
-bool RingProcessor::producesMidi() const { return false; }
-bool RingProcessor::isMidiEffect() const { return false; }
+double RingProcessor::getTailLengthSeconds() const
+{
+    return 0.0;
+}
+bool RingProcessor::acceptsMidi() const
+{
+    return false;
+}
+bool RingProcessor::producesMidi() const
+{
+    return false;
+}
+bool RingProcessor::isMidiEffect() const
+{
+    return false;
+}
 
-juce::AudioProcessorEditor* RingProcessor::createEditor() { return new RingEditor (*this); }
-bool RingProcessor::hasEditor() const { return true; }
+juce::AudioProcessorEditor* RingProcessor::createEditor()
+{
+    return new RingEditor (*this);
+}
+bool RingProcessor::hasEditor() const
+{
+    return true;
+}
 
-int RingProcessor::getNumPrograms() { return (int) Presets::getFactoryPresets().size(); }
-int RingProcessor::getCurrentProgram() { return currentProgram; }
+int RingProcessor::getNumPrograms()
+{
+    return (int) Presets::getFactoryPresets().size();
+}
+int RingProcessor::getCurrentProgram()
+{
+    return currentProgram;
+}
 
 void RingProcessor::setCurrentProgram (int index)
 {
@@ -210,7 +240,8 @@ void RingProcessor::setCurrentProgram (int index)
 const juce::String RingProcessor::getProgramName (int index)
 {
     const auto& presets = Presets::getFactoryPresets();
-    return juce::isPositiveAndBelow (index, (int) presets.size()) ? presets[(size_t) index].name : juce::String();
+    return juce::isPositiveAndBelow (index, (int) presets.size()) ? presets[(size_t) index].name
+                                                                  : juce::String();
 }
 
 void RingProcessor::changeProgramName (int, const juce::String&) {}
@@ -219,7 +250,7 @@ void RingProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
     const auto state = apvts.copyState();
 
-    if (! state.isValid())
+    if (!state.isValid())
         return;
 
     juce::MemoryOutputStream stream (destData, false);
@@ -228,21 +259,21 @@ void RingProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void RingProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    if (data == nullptr || sizeInBytes <= 0 || ! StateBlock::isSafeToRead (data, (size_t) sizeInBytes))
+    if (data == nullptr || sizeInBytes <= 0 || !StateBlock::isSafeToRead (data, (size_t) sizeInBytes))
         return;
 
     juce::MemoryInputStream stream (data, (size_t) sizeInBytes, false);
     auto tree = juce::ValueTree::readFromStream (stream);
 
     // Another plug-in's state or a stray file is not ours to load.
-    if (! tree.isValid() || ! tree.hasType (stateType))
+    if (!tree.isValid() || !tree.hasType (stateType))
         return;
 
     // A value that is not a finite number would reach the audio path; treat it as missing,
     // so that its parameter goes to the default.
     static const juce::Identifier valueId ("value");
     for (auto child : tree)
-        if (child.hasProperty (valueId) && ! isFiniteNumber (child.getProperty (valueId)))
+        if (child.hasProperty (valueId) && !isFiniteNumber (child.getProperty (valueId)))
             child.removeProperty (valueId, nullptr);
 
     apvts.replaceState (tree);
@@ -258,4 +289,7 @@ bool RingProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
     return layouts.getMainInputChannelSet() == output;
 }
 
-juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter() { return new RingProcessor(); }
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
+{
+    return new RingProcessor();
+}

@@ -51,8 +51,8 @@ public:
     kelto::ui::MeterLevels levels;
 
 private:
-    juce::SmoothedValue<float> outputGain { 1.0f };
-    juce::SmoothedValue<float> bypassMix { 0.0f };
+    juce::SmoothedValue<float> outputGain{ 1.0f };
+    juce::SmoothedValue<float> bypassMix{ 0.0f };
     juce::AudioBuffer<float> dryBuffer;
     int currentProgram = 0;
 

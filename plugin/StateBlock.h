@@ -4,12 +4,12 @@
 
 namespace StateBlock
 {
-    /** Walks a block in the framework's binary value-tree form without building anything and
-        says whether reading it is safe: every count or length it declares fits in the bytes
-        that follow, no count is negative, and trees and arrays nest at most maxDepth deep.
-        The framework's reader trusts those counts, so a few hostile bytes could otherwise ask
-        it for gigabytes, billions of loop turns, or a stack overflow. */
-    bool isSafeToRead (const void* data, size_t size);
+/** Walks a block in the framework's binary value-tree form without building anything and
+    says whether reading it is safe: every count or length it declares fits in the bytes
+    that follow, no count is negative, and trees and arrays nest at most maxDepth deep.
+    The framework's reader trusts those counts, so a few hostile bytes could otherwise ask
+    it for gigabytes, billions of loop turns, or a stack overflow. */
+bool isSafeToRead (const void* data, size_t size);
 
-    inline constexpr int maxDepth = 32;
+inline constexpr int maxDepth = 32;
 } // namespace StateBlock

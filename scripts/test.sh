@@ -1,10 +1,34 @@
 #!/usr/bin/env bash
-# Sets up and builds everything as scripts/setup.sh does, then builds and runs every test.
+# Sets up and builds everything as scripts/setup.sh does, then builds and runs every test:
+# the main tree (unit tests, bundle tests, validator) and a second tree built with clang,
+# AddressSanitizer and UndefinedBehaviorSanitizer (unit tests, bundle tests, a short fuzz run).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${KELTO_BUILD_DIR:-$root/build}"
+asan="${KELTO_ASAN_BUILD_DIR:-$root/build-asan}"
+jobs=$(nproc)
 
 bash "$root/scripts/setup.sh"
-cmake --build "$build" -j"$(nproc)"
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)" ${KELTO_CTEST_ARGS:-}
+
+while IFS='=' read -r key value; do
+    case "$key" in
+        KELTO_JUCE_DIR | KELTO_VST3_SDK_DIR | KELTO_VALIDATOR) export "$key=$value" ;;
+    esac
+done < <(bash "$root/scripts/fetch-deps.sh")
+
+cmake --build "$build" -j"$jobs"
+
+cmake -S "$root" -B "$asan" \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DKELTO_SANITIZERS=address,undefined -DKELTO_FUZZ=ON \
+    -DKELTO_JUCE_DIR="$KELTO_JUCE_DIR" \
+    -DKELTO_VST3_SDK_DIR="$KELTO_VST3_SDK_DIR" \
+    ${KELTO_CMAKE_ARGS:-} >/dev/null
+cmake --build "$asan" -j"$jobs"
+
+status=0
+ctest --test-dir "$build" --output-on-failure -j"$jobs" ${KELTO_CTEST_ARGS:-} || status=1
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir "$asan" --output-on-failure -j"$jobs" ${KELTO_CTEST_ARGS:-} || status=1
+exit $status

@@ -79,7 +79,8 @@ namespace
         }
     }
 
-    // Typed text is read as a number in the parameter's own unit; a unit word after it changes nothing.
+    // Typed text is read in the parameter's own unit, except that frequency text in kilohertz
+    // reads back to the value it shows.
     TEST (Parameters, HostTypedTextIsReadInTheParametersOwnUnit)
     {
         auto instance = makeInstance();
@@ -94,7 +95,8 @@ namespace
         };
 
         const std::vector<Typed> cases{
-            { freqID, "2 kHz", std::pow ((2.0 - 1.0) / 4999.0, 0.3) },
+            { freqID, "2 kHz", std::pow ((2000.0 - 1.0) / 4999.0, 0.3) },
+            { freqID, "220.0 Hz", std::pow ((220.0 - 1.0) / 4999.0, 0.3) },
             { outputID, "-30", 0.0 },
             { mixID, "70", 0.7 },
         };

@@ -5,19 +5,19 @@
 
 namespace
 {
-    struct FloatParamCase
-    {
-        const char* id;
-        const char* name;
-        float start, end, interval, skew, defaultValue, normalisedDefault;
-    };
+struct FloatParamCase
+{
+    const char* id;
+    const char* name;
+    float start, end, interval, skew, defaultValue, normalisedDefault;
+};
 
-    juce::RangedAudioParameter& param (RingProcessor& p, const char* id)
-    {
-        auto* result = p.apvts.getParameter (id);
-        EXPECT_NE (result, nullptr) << id;
-        return *result;
-    }
+juce::RangedAudioParameter& param (RingProcessor& p, const char* id)
+{
+    auto* result = p.apvts.getParameter (id);
+    EXPECT_NE (result, nullptr) << id;
+    return *result;
+}
 } // namespace
 
 TEST (ParameterLayout, HostSeesFourParametersInOrder)
@@ -68,7 +68,8 @@ TEST (ParameterLayout, FloatRangesAndDefaults)
         EXPECT_FLOAT_EQ (range.skew, c.skew);
         EXPECT_FALSE (range.symmetricSkew);
         EXPECT_FLOAT_EQ (p->get(), c.defaultValue);
-        EXPECT_NEAR (p->getDefaultValue(), c.normalisedDefault, 1.0e-4f);
+        EXPECT_NEAR (
+            static_cast<juce::AudioProcessorParameter*> (p)->getDefaultValue(), c.normalisedDefault, 1.0e-4f);
     }
 
     EXPECT_EQ (param (processor, "bypass").getDefaultValue(), 0.0f);
@@ -94,14 +95,22 @@ TEST (ParameterLayout, ValueTexts)
     };
 
     const Case cases[] = {
-        { Params::frequencyText, 1.0f, "1.0 Hz" },       { Params::frequencyText, 4.0f, "4.0 Hz" },
-        { Params::frequencyText, 220.0f, "220.0 Hz" },   { Params::frequencyText, 999.9f, "999.9 Hz" },
-        { Params::frequencyText, 999.95f, "1000.0 Hz" }, { Params::frequencyText, 1000.0f, "1.00 kHz" },
-        { Params::frequencyText, 1500.0f, "1.50 kHz" },  { Params::frequencyText, 5000.0f, "5.00 kHz" },
-        { Params::percentText, 100.0f, "100 %" },        { Params::percentText, 99.9f, "99 %" },
-        { Params::percentText, 70.0f, "70 %" },          { Params::percentText, 0.5f, "0 %" },
-        { Params::percentText, 0.0f, "0 %" },            { Params::decibelText, -24.0f, "-24.0 dB" },
-        { Params::decibelText, -2.0f, "-2.0 dB" },       { Params::decibelText, 0.0f, "0.0 dB" },
+        { Params::frequencyText, 1.0f, "1.0 Hz" },
+        { Params::frequencyText, 4.0f, "4.0 Hz" },
+        { Params::frequencyText, 220.0f, "220.0 Hz" },
+        { Params::frequencyText, 999.9f, "999.9 Hz" },
+        { Params::frequencyText, 999.95f, "1000.0 Hz" },
+        { Params::frequencyText, 1000.0f, "1.00 kHz" },
+        { Params::frequencyText, 1500.0f, "1.50 kHz" },
+        { Params::frequencyText, 5000.0f, "5.00 kHz" },
+        { Params::percentText, 100.0f, "100 %" },
+        { Params::percentText, 99.9f, "99 %" },
+        { Params::percentText, 70.0f, "70 %" },
+        { Params::percentText, 0.5f, "0 %" },
+        { Params::percentText, 0.0f, "0 %" },
+        { Params::decibelText, -24.0f, "-24.0 dB" },
+        { Params::decibelText, -2.0f, "-2.0 dB" },
+        { Params::decibelText, 0.0f, "0.0 dB" },
         { Params::decibelText, 12.0f, "12.0 dB" },
     };
 
@@ -114,8 +123,8 @@ TEST (ParameterLayout, ParametersShowWholeTextWhateverTheMaximumLength)
     RingProcessor processor;
 
     const std::tuple<const char*, float, const char*> cases[] = {
-        { "freq", 220.0f, "220.0 Hz" },  { "freq", 5000.0f, "5.00 kHz" }, { "freq", 1.0f, "1.0 Hz" },
-        { "mix", 100.0f, "100 %" },      { "mix", 0.0f, "0 %" },          { "output", -24.0f, "-24.0 dB" },
+        { "freq", 220.0f, "220.0 Hz" }, { "freq", 5000.0f, "5.00 kHz" }, { "freq", 1.0f, "1.0 Hz" },
+        { "mix", 100.0f, "100 %" },     { "mix", 0.0f, "0 %" },          { "output", -24.0f, "-24.0 dB" },
         { "output", 12.0f, "12.0 dB" },
     };
 
@@ -136,26 +145,17 @@ TEST (ParameterLayout, TypedTextBecomesValue)
 
     const std::tuple<const char*, const char*, float> cases[] = {
         // Kilohertz text reads back to the value it shows.
-        { "freq", "2 kHz", 2000.0f },
-        { "freq", "2.00 kHz", 2000.0f },
-        { "freq", "1.50 kHz", 1500.0f },
-        { "freq", "1.5k", 1500.0f },
-        { "freq", "5.00 KHZ", 5000.0f },
-        { "freq", "9 kHz", 5000.0f },
-        { "freq", "220.0 Hz", 220.0f },
-        { "freq", "440", 440.0f },
-        { "freq", "0.2", 1.0f },
-        { "freq", "99999", 5000.0f },
-        { "mix", "50 %", 50.0f },
-        { "mix", "150", 100.0f },
-        { "output", "-30", -24.0f },
-        { "output", "-2.0 dB", -2.0f },
-        { "output", "20 dB", 12.0f },
+        { "freq", "2 kHz", 2000.0f },   { "freq", "2.00 kHz", 2000.0f }, { "freq", "1.50 kHz", 1500.0f },
+        { "freq", "1.5k", 1500.0f },    { "freq", "5.00 KHZ", 5000.0f }, { "freq", "9 kHz", 5000.0f },
+        { "freq", "220.0 Hz", 220.0f }, { "freq", "440", 440.0f },       { "freq", "0.2", 1.0f },
+        { "freq", "99999", 5000.0f },   { "mix", "50 %", 50.0f },        { "mix", "150", 100.0f },
+        { "output", "-30", -24.0f },    { "output", "-2.0 dB", -2.0f },  { "output", "20 dB", 12.0f },
     };
 
     for (auto [id, text, expected] : cases)
     {
         auto& p = param (processor, id);
-        EXPECT_NEAR (p.convertFrom0to1 (p.getValueForText (text)), expected, 0.01f) << id << " '" << text << "'";
+        EXPECT_NEAR (p.convertFrom0to1 (p.getValueForText (text)), expected, 0.01f)
+            << id << " '" << text << "'";
     }
 }

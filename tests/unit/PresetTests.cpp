@@ -5,40 +5,52 @@
 
 namespace
 {
-    struct Expected
+struct Expected
+{
+    const char* name;
+    float freq, mix, output;
+};
+
+const Expected factory[] = {
+    { "Slow Tremolo", 4.0f, 100.0f, 0.0f },  { "Classic Ring", 220.0f, 100.0f, 0.0f },
+    { "Robot Voice", 90.0f, 90.0f, 1.0f },   { "Metallic Bell", 700.0f, 70.0f, -2.0f },
+    { "Clangorous", 1500.0f, 60.0f, -3.0f }, { "Sci-Fi Sweep", 45.0f, 100.0f, 0.0f },
+};
+
+float value (RingProcessor& p, const char* id)
+{
+    return p.apvts.getRawParameterValue (id)->load();
+}
+
+void set (RingProcessor& p, const char* id, float v)
+{
+    auto* param = p.apvts.getParameter (id);
+    param->setValueNotifyingHost (param->convertTo0to1 (v));
+}
+
+// Records the order in which the host hears of parameter changes.
+struct ChangeLog : juce::AudioProcessorListener
+{
+    juce::StringArray changes;
+    juce::AudioProcessor* processor = nullptr;
+
+    void audioProcessorParameterChanged (juce::AudioProcessor* p, int index, float) override
     {
-        const char* name;
-        float freq, mix, output;
-    };
-
-    const Expected factory[] = {
-        { "Slow Tremolo", 4.0f, 100.0f, 0.0f },   { "Classic Ring", 220.0f, 100.0f, 0.0f },
-        { "Robot Voice", 90.0f, 90.0f, 1.0f },    { "Metallic Bell", 700.0f, 70.0f, -2.0f },
-        { "Clangorous", 1500.0f, 60.0f, -3.0f },  { "Sci-Fi Sweep", 45.0f, 100.0f, 0.0f },
-    };
-
-    float value (RingProcessor& p, const char* id) { return p.apvts.getRawParameterValue (id)->load(); }
-
-    void set (RingProcessor& p, const char* id, float v)
-    {
-        auto* param = p.apvts.getParameter (id);
-        param->setValueNotifyingHost (param->convertTo0to1 (v));
+        changes.add (dynamic_cast<juce::RangedAudioParameter*> (p->getParameters()[index])->getParameterID());
     }
-
-    // Records the order in which the host hears of parameter changes.
-    struct ChangeLog : juce::AudioProcessorListener
+    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override
     {
-        juce::StringArray changes;
-        juce::AudioProcessor* processor = nullptr;
-
-        void audioProcessorParameterChanged (juce::AudioProcessor* p, int index, float) override
-        {
-            changes.add (dynamic_cast<juce::RangedAudioParameter*> (p->getParameters()[index])->getParameterID());
-        }
-        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override { changes.add ("changed"); }
-        void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int) override { changes.add ("begin"); }
-        void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int) override { changes.add ("end"); }
-    };
+        changes.add ("changed");
+    }
+    void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int) override
+    {
+        changes.add ("begin");
+    }
+    void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int) override
+    {
+        changes.add ("end");
+    }
+};
 } // namespace
 
 TEST (Presets, FactoryListHoldsSixPresetsOfThreeValues)
@@ -63,7 +75,7 @@ TEST (Presets, ProgramsAreTheFactoryPresets)
     RingProcessor processor;
     ASSERT_EQ (processor.getNumPrograms(), 6);
     EXPECT_EQ (processor.getCurrentProgram(), 0);
-    EXPECT_EQ (value (processor, "freq"), 220.0f); // construction applies no preset
+    EXPECT_FLOAT_EQ (value (processor, "freq"), 220.0f); // construction applies no preset
 
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ (processor.getProgramName (i), factory[i].name);
