@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 namespace
@@ -217,14 +218,24 @@ TEST (RingEditor, RepaintsOnItsOwnTimer)
     EXPECT_EQ (editor.getTimerInterval(), 66);
 }
 
-int countPixelsNear (const juce::Image& image, juce::Rectangle<int> area, juce::Colour colour, int tolerance)
+struct TextInk
 {
-    int count = 0;
+    int pixels = 0;
+    int leftmostX = std::numeric_limits<int>::max();
+};
+
+/** Finds the pixels of one text colour (anti-aliasing aside) inside an area. */
+TextInk findInk (const juce::Image& image, juce::Rectangle<int> area, juce::Colour colour)
+{
+    TextInk ink;
     for (int y = area.getY(); y < area.getBottom(); ++y)
         for (int x = area.getX(); x < area.getRight(); ++x)
-            if (kelto::test::channelDistance (image.getPixelAt (x, y), colour) <= tolerance)
-                ++count;
-    return count;
+            if (kelto::test::channelDistance (image.getPixelAt (x, y), colour) <= 24)
+            {
+                ++ink.pixels;
+                ink.leftmostX = juce::jmin (ink.leftmostX, x);
+            }
+    return ink;
 }
 
 TEST (RingEditor, RendersTheDesignedWindow)
@@ -292,7 +303,9 @@ TEST (RingEditor, RendersTheDesignedWindow)
     for (const auto& text : texts)
     {
         SCOPED_TRACE (text.name);
-        EXPECT_GT (countPixelsNear (image, text.area, text.colour, 24), 10);
+        const auto ink = findInk (image, text.area, text.colour);
+        EXPECT_GT (ink.pixels, 10);
+        EXPECT_LE (ink.leftmostX, text.area.getX() + 3); // left-justified
     }
 }
 
