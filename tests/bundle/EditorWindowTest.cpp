@@ -1,7 +1,5 @@
 #include "BundleTestSupport.h"
-#include "HostRunLoop.h"
-
-#include <X11/Xlib.h>
+#include "HostWindow.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -13,86 +11,6 @@ namespace
 {
     using namespace Steinberg;
     using namespace std::chrono_literals;
-
-    /** The host's window frame. It is also the host's run loop, which JUCE's view looks for on
-        the frame when it is attached; the calls are served by a HostRunLoop.
-    */
-    class PlugFrame final : public U::ImplementsNonDestroyable<U::Directly<IPlugFrame, Linux::IRunLoop>>
-    {
-    public:
-        PlugFrame (Display* d, Window w) : display (d), window (w) {}
-
-        tresult PLUGIN_API resizeView (IPlugView* view, ViewRect* newSize) override
-        {
-            if (view == nullptr || newSize == nullptr)
-                return kInvalidArgument;
-
-            ++numResizeRequests;
-            XResizeWindow (display, window, (unsigned) newSize->getWidth(), (unsigned) newSize->getHeight());
-            XSync (display, False);
-            return view->onSize (newSize);
-        }
-
-        tresult PLUGIN_API registerEventHandler (Linux::IEventHandler* handler,
-                                                 Linux::FileDescriptor fd) override
-        {
-            return runLoop.registerEventHandler (handler, fd);
-        }
-
-        tresult PLUGIN_API unregisterEventHandler (Linux::IEventHandler* handler) override
-        {
-            return runLoop.unregisterEventHandler (handler);
-        }
-
-        tresult PLUGIN_API registerTimer (Linux::ITimerHandler* handler, Linux::TimerInterval ms) override
-        {
-            return runLoop.registerTimer (handler, ms);
-        }
-
-        tresult PLUGIN_API unregisterTimer (Linux::ITimerHandler* handler) override
-        {
-            return runLoop.unregisterTimer (handler);
-        }
-
-        /** Runs the plug-in's handlers and drains the host window's own events. */
-        void pumpFor (std::chrono::milliseconds duration)
-        {
-            const auto end = std::chrono::steady_clock::now() + duration;
-
-            while (std::chrono::steady_clock::now() < end)
-            {
-                runLoop.pump (10);
-
-                while (XPending (display) > 0)
-                {
-                    XEvent event;
-                    XNextEvent (display, &event);
-                }
-            }
-        }
-
-        HostRunLoop runLoop;
-        int numResizeRequests = 0;
-
-    private:
-        Display* display;
-        Window window;
-    };
-
-    std::vector<Window> getChildren (Display* display, Window window)
-    {
-        Window root = 0, parent = 0, *children = nullptr;
-        unsigned int count = 0;
-        std::vector<Window> result;
-
-        if (XQueryTree (display, window, &root, &parent, &children, &count) != 0)
-        {
-            result.assign (children, children + count);
-            XFree (children);
-        }
-
-        return result;
-    }
 
     /** Feeds the processor as a host's audio thread does while the window is open. */
     class AudioThread
@@ -128,32 +46,15 @@ namespace
         std::thread thread;
     };
 
-    std::atomic<int> numXErrors{ 0 };
-
-    // Xlib's default handler ends the process on any error. Hosts install their own, and JUCE's
-    // plug-in code relies on that: on a server without a window manager it sets properties whose
-    // atoms do not exist.
-    int countXError (Display*, XErrorEvent*)
-    {
-        ++numXErrors;
-        return 0;
-    }
-
     TEST (EditorWindow, OpensInAnX11WindowWhileProcessingAndReopens)
     {
         if (std::getenv ("DISPLAY") == nullptr)
             GTEST_SKIP() << "no X display; ctest runs this test under xvfb-run";
 
-        XInitThreads();
-        const auto previousHandler = XSetErrorHandler (countXError);
-
-        auto* display = XOpenDisplay (nullptr);
-        ASSERT_NE (display, nullptr) << "cannot open the X display";
-
-        const auto window =
-            XCreateSimpleWindow (display, DefaultRootWindow (display), 0, 0, 720, 440, 0, 0, 0);
-        XMapWindow (display, window);
-        XSync (display, False);
+        const HostWindow hostWindow;
+        ASSERT_TRUE (hostWindow.isOpen()) << "cannot open the X display";
+        auto* display = hostWindow.display;
+        const auto window = hostWindow.window;
 
         {
             // Declared before the instance so that it outlives everything that refers to it.
@@ -198,7 +99,7 @@ namespace
                 EXPECT_GT (frame.runLoop.getNumDispatchedEvents(), eventsBefore)
                     << "the plug-in's messages and timers never ran through the run loop";
 
-                const auto children = getChildren (display, window);
+                const auto children = getChildWindows (display, window);
                 ASSERT_EQ (children.size(), 1u) << "the editor is not embedded in the host window";
                 XWindowAttributes attributes{};
                 XGetWindowAttributes (display, children.front(), &attributes);
@@ -209,14 +110,11 @@ namespace
                 view->setFrame (nullptr);
                 view = nullptr;
                 frame.pumpFor (100ms);
-                EXPECT_TRUE (getChildren (display, window).empty())
+                EXPECT_TRUE (getChildWindows (display, window).empty())
                     << "the editor's window outlived its view";
             }
         }
 
-        XDestroyWindow (display, window);
-        XCloseDisplay (display);
-        XSetErrorHandler (previousHandler);
         RecordProperty ("xErrors", numXErrors.load());
     }
 } // namespace

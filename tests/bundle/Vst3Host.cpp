@@ -163,37 +163,52 @@ Vst::SpeakerArrangement PluginInstance::getBusArrangement (Vst::BusDirection dir
 
 bool PluginInstance::startProcessing (double sampleRate, int32 maxBlockSize)
 {
-    Vst::ProcessSetup setup{ Vst::kRealtime, Vst::kSample32, maxBlockSize, sampleRate };
-
-    if (processor->setupProcessing (setup) != kResultOk)
+    if (!setupProcessing (sampleRate, maxBlockSize))
         return false;
 
     component->activateBus (Vst::kAudio, Vst::kInput, 0, true);
     component->activateBus (Vst::kAudio, Vst::kOutput, 0, true);
-
-    if (component->setActive (true) != kResultOk)
-        return false;
-
-    active = true;
-    currentSampleRate = sampleRate;
-    samplePosition = 0;
-
-    // Some plug-ins answer kNotImplemented here; that still means they may process.
-    const auto result = processor->setProcessing (true);
-    processing = result == kResultOk || result == kNotImplemented;
-    return processing;
+    return setActive (true) && setProcessing (true);
 }
 
 void PluginInstance::stopProcessing()
 {
     if (processing)
-        processor->setProcessing (false);
+        setProcessing (false);
 
     if (active)
-        component->setActive (false);
+        setActive (false);
+}
 
-    processing = false;
-    active = false;
+bool PluginInstance::setupProcessing (double sampleRate, int32 maxBlockSize)
+{
+    Vst::ProcessSetup setup{ Vst::kRealtime, Vst::kSample32, maxBlockSize, sampleRate };
+
+    if (processor->setupProcessing (setup) != kResultOk)
+        return false;
+
+    currentSampleRate = sampleRate;
+    return true;
+}
+
+bool PluginInstance::setActive (bool shouldBeActive)
+{
+    const auto result = component->setActive (shouldBeActive) == kResultOk;
+    active = shouldBeActive && result;
+
+    if (active)
+        samplePosition = 0;
+
+    return result;
+}
+
+bool PluginInstance::setProcessing (bool shouldProcess)
+{
+    // Some plug-ins answer kNotImplemented here; that still means they may process.
+    const auto result = processor->setProcessing (shouldProcess);
+    const auto accepted = result == kResultOk || result == kNotImplemented;
+    processing = shouldProcess && accepted;
+    return accepted;
 }
 
 tresult

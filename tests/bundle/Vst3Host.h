@@ -82,6 +82,13 @@ public:
     bool startProcessing (double sampleRate, Steinberg::int32 maxBlockSize);
     void stopProcessing();
 
+    /** The single steps of startProcessing() and stopProcessing(), for hosts that take them one
+        at a time; the sample rate given to setupProcessing() goes into every later block's context.
+    */
+    bool setupProcessing (double sampleRate, Steinberg::int32 maxBlockSize);
+    bool setActive (bool shouldBeActive);
+    bool setProcessing (bool shouldProcess);
+
     /** Processes one block on the main buses; output gets as many channels as input. */
     Steinberg::tresult
         process (const Channels& input, Channels& output, const std::vector<ParamChange>& changes = {});
