@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <thread>
 #include <vector>
 
 namespace kelto::vst3
@@ -117,7 +118,16 @@ public:
     {
         XInitThreads();
         previousHandler = XSetErrorHandler (countXError);
-        display = XOpenDisplay (nullptr);
+
+        // An X server without -noreset (as xvfb-run starts it) resets when its last client leaves,
+        // and refuses connections meanwhile; the window of a previous test may just have gone.
+        for (int attempt = 0; attempt < 40 && display == nullptr; ++attempt)
+        {
+            if (attempt > 0)
+                std::this_thread::sleep_for (std::chrono::milliseconds (50));
+
+            display = XOpenDisplay (nullptr);
+        }
 
         if (display != nullptr)
         {
