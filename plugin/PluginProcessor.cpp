@@ -24,21 +24,16 @@ int rampSteps (double seconds, double rate)
     return steps < (double) (1 << 30) ? (int) steps : (1 << 30);
 }
 
+// One step of the carrier, kept in [0, 2pi).
+double nextPhase (double phase, double delta)
+{
+    phase += delta;
+    return phase >= twoPi ? phase - twoPi : phase;
+}
+
 float finiteOr (float value, float fallback)
 {
     return std::isfinite (value) ? value : fallback;
-}
-
-float peakOf (const juce::AudioBuffer<float>& buffer, int numSamples)
-{
-    if (numSamples <= 0 || buffer.hasBeenCleared())
-        return 0.0f;
-
-    auto peak = 0.0f;
-    for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
-        peak = juce::jmax (peak, buffer.getMagnitude (ch, 0, numSamples));
-
-    return peak;
 }
 
 // A stored value counts only if it is a finite number; text counts if it is one whole.
@@ -82,7 +77,7 @@ const juce::String RingProcessor::getName() const
     return "KELTO ZAVI";
 }
 
-void RingProcessor::prepareToPlay (double newSampleRate, int maximumExpectedSamplesPerBlock)
+void RingProcessor::prepareToPlay (double newSampleRate, int)
 {
     // A rate that is not a positive finite number keeps the last good one (44100 at first).
     if (std::isfinite (newSampleRate) && newSampleRate > 0.0)
@@ -92,12 +87,6 @@ void RingProcessor::prepareToPlay (double newSampleRate, int maximumExpectedSamp
 
     outputGain.reset (rampSteps (outputGainRampSeconds, sampleRate));
     bypassMix.reset (rampSteps (bypassRampSeconds, sampleRate));
-
-    dryBuffer.setSize (juce::jmax (1, getTotalNumOutputChannels()),
-                       juce::jmax (0, maximumExpectedSamplesPerBlock),
-                       false,
-                       false,
-                       false);
 
     setLatencySamples (0);
 }
@@ -109,26 +98,17 @@ void RingProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBu
     juce::ScopedNoDenormals noDenormals;
 
     const auto numSamples = buffer.getNumSamples();
-    const auto bufferChannels = buffer.getNumChannels();
-    const auto numChannels = juce::jmin (getTotalNumOutputChannels(), bufferChannels);
+    const auto numChannels = juce::jmin (getTotalNumOutputChannels(), buffer.getNumChannels());
 
     for (auto ch = getTotalNumInputChannels(); ch < numChannels; ++ch)
         buffer.clear (ch, 0, numSamples);
 
-    levels.inputPeak.store (peakOf (buffer, numSamples), std::memory_order_relaxed);
-
     const auto bypassed = bypassParam->load (std::memory_order_relaxed) > bypassThreshold;
     bypassMix.setTargetValue (bypassed ? 1.0f : 0.0f);
-
-    // The dry copy is read only by the crossfade, so it is made only when that will run.
-    const auto crossfade = numSamples > 0 && (bypassed || bypassMix.isSmoothing());
-    if (crossfade)
-        dryBuffer.makeCopyOf (buffer, true);
 
     const auto frequency = finiteOr (freqParam->load (std::memory_order_relaxed), Params::defaultFrequency);
     const auto mix = juce::jlimit (
         0.0f, 1.0f, finiteOr (mixParam->load (std::memory_order_relaxed), Params::defaultMix) * mixScale);
-    const auto dryWeight = 1.0f - mix;
 
     auto delta = (double) frequency * twoPi / sampleRate;
     if (!std::isfinite (delta))
@@ -136,58 +116,106 @@ void RingProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBu
     else if (delta >= twoPi)
         delta = std::fmod (delta, twoPi); // at very low rates one wrap per sample is not enough
 
-    auto* const* channels = buffer.getArrayOfWritePointers();
-
-    for (int i = 0; i < numSamples; ++i)
-    {
-        const auto carrier = (float) std::sin (phase);
-
-        for (int ch = 0; ch < numChannels; ++ch)
-        {
-            const auto x = channels[ch][i];
-            channels[ch][i] = x * dryWeight + (x * carrier) * mix;
-        }
-
-        phase += delta;
-        if (phase >= twoPi)
-            phase -= twoPi;
-    }
-
     const auto gainDb = finiteOr (outputParam->load (std::memory_order_relaxed), Params::defaultOutput);
-    outputGain.setTargetValue (juce::Decibels::decibelsToGain (gainDb));
+    if (gainDb != lastGainDb) // the power function is the dearest step of a short block
+    {
+        lastGainDb = gainDb;
+        lastGain = juce::Decibels::decibelsToGain (gainDb);
+    }
+    outputGain.setTargetValue (lastGain);
+
+    // Peaks over every channel of the buffer, the unprocessed ones too; a buffer flagged
+    // as silent reads 0.
+    auto peakOfBuffer = [&buffer, numSamples]
+    {
+        auto peak = 0.0f;
+        if (numSamples > 0 && !buffer.hasBeenCleared())
+            for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+                peak = juce::jmax (peak, buffer.getMagnitude (ch, 0, numSamples));
+        return peak;
+    };
+
+    const auto inputPeak = peakOfBuffer();
+    auto outputPeak = inputPeak;
 
     if (numSamples > 0)
     {
-        if (!outputGain.isSmoothing())
+        if (bypassed && !bypassMix.isSmoothing())
         {
-            const auto gain = outputGain.getTargetValue();
-            for (int ch = 0; ch < numChannels; ++ch)
-                juce::FloatVectorOperations::multiply (channels[ch], gain, numSamples);
+            // Fully dry: the output is the input, while the carrier and the gain ramp keep time.
+            auto p = phase;
+            for (int i = 0; i < numSamples; ++i)
+                p = nextPhase (p, delta);
+            phase = p;
+
+            if (outputGain.isSmoothing())
+                for (int i = 0; i < numSamples; ++i)
+                    outputGain.getNextValue();
         }
         else
         {
-            for (int i = 0; i < numSamples; ++i)
+            const auto crossfade = bypassed || bypassMix.isSmoothing();
+            const auto ramp = outputGain.isSmoothing();
+            const auto render =
+                crossfade
+                    ? (ramp ? &RingProcessor::render<true, true> : &RingProcessor::render<false, true>)
+                    : (ramp ? &RingProcessor::render<true, false> : &RingProcessor::render<false, false>);
+            (this->*render) (buffer.getArrayOfWritePointers(), numChannels, numSamples, mix, delta);
+            outputPeak = peakOfBuffer();
+        }
+    }
+
+    levels.inputPeak.store (inputPeak, std::memory_order_relaxed);
+    levels.outputPeak.store (outputPeak, std::memory_order_relaxed);
+}
+
+// The carrier's sines come first, in chunks, so that the per-channel arithmetic runs in
+// loops without calls that the compiler can vectorise; the crossfade reads each input sample
+// before it is overwritten, so no copy of the block is needed.
+template <bool rampGain, bool crossfade>
+void RingProcessor::render (float* const* channels, int numChannels, int numSamples, float mix, double delta)
+{
+    constexpr int chunk = 256;
+    float carrier[chunk], gains[chunk], weights[chunk];
+
+    const auto dryWeight = 1.0f - mix;
+    const auto steadyGain = outputGain.getTargetValue();
+    auto p = phase;
+
+    for (int start = 0; start < numSamples; start += chunk)
+    {
+        const auto n = juce::jmin (chunk, numSamples - start);
+
+        for (int i = 0; i < n; ++i)
+        {
+            carrier[i] = (float) std::sin (p);
+            p = nextPhase (p, delta);
+        }
+
+        if constexpr (rampGain)
+            for (int i = 0; i < n; ++i)
+                gains[i] = outputGain.getNextValue();
+
+        if constexpr (crossfade)
+            for (int i = 0; i < n; ++i)
+                weights[i] = bypassMix.getNextValue();
+
+        for (int ch = 0; ch < numChannels; ++ch)
+        {
+            auto* data = channels[ch] + start;
+
+            for (int i = 0; i < n; ++i)
             {
-                const auto gain = outputGain.getNextValue();
-                for (int ch = 0; ch < numChannels; ++ch)
-                    channels[ch][i] *= gain;
+                const auto x = data[i];
+                auto y = (x * dryWeight + (x * carrier[i]) * mix) * (rampGain ? gains[i] : steadyGain);
+                if constexpr (crossfade)
+                    y = y * (1.0f - weights[i]) + x * weights[i];
+                data[i] = y;
             }
         }
     }
 
-    if (crossfade)
-    {
-        const auto* const* dry = dryBuffer.getArrayOfReadPointers();
-
-        for (int i = 0; i < numSamples; ++i)
-        {
-            const auto w = bypassMix.getNextValue();
-            for (int ch = 0; ch < numChannels; ++ch)
-                channels[ch][i] = channels[ch][i] * (1.0f - w) + dry[ch][i] * w;
-        }
-    }
-
-    levels.outputPeak.store (peakOf (buffer, numSamples), std::memory_order_relaxed);
+    phase = p;
 }
 
 double RingProcessor::getTailLengthSeconds() const

@@ -4,6 +4,8 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <limits>
+
 class RingProcessor : public juce::AudioProcessor
 {
 public:
@@ -53,8 +55,12 @@ public:
 private:
     juce::SmoothedValue<float> outputGain{ 1.0f };
     juce::SmoothedValue<float> bypassMix{ 0.0f };
-    juce::AudioBuffer<float> dryBuffer;
     int currentProgram = 0;
+
+    float lastGainDb = std::numeric_limits<float>::quiet_NaN(), lastGain = 1.0f;
+
+    template <bool rampGain, bool crossfade>
+    void render (float* const* channels, int numChannels, int numSamples, float mix, double delta);
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (RingProcessor)
 };
