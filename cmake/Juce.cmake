@@ -1,5 +1,6 @@
 # JUCE 8.0.6: a source tree given by the user (scripts/fetch-deps.sh prepares one from
-# Debian's source package), otherwise the upstream release tag.
+# Debian's source package), otherwise the upstream release tag. Either way the fixes in
+# cmake/patches belong on it; the script and the fetch here apply them.
 set(KELTO_JUCE_DIR "" CACHE PATH "A JUCE 8.0.6 source tree; empty fetches the upstream release")
 
 if(KELTO_JUCE_DIR)
@@ -12,6 +13,7 @@ else()
     FetchContent_Declare(juce
         GIT_REPOSITORY https://github.com/juce-framework/JUCE.git
         GIT_TAG 8.0.6
-        GIT_SHALLOW TRUE)
+        GIT_SHALLOW TRUE
+        PATCH_COMMAND patch -p1 -s -f -i ${CMAKE_CURRENT_LIST_DIR}/patches/juce-vst3-oversized-blocks.patch)
     FetchContent_MakeAvailable(juce)
 endif()

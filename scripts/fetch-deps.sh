@@ -8,6 +8,7 @@
 #   KELTO_JUCE_DIR, KELTO_VST3_SDK_DIR, KELTO_VALIDATOR
 set -euo pipefail
 
+root=$(cd "$(dirname "$0")/.." && pwd)
 cache="${KELTO_CACHE:-$HOME/.cache/kelto}"
 mkdir -p "$cache"
 log() { printf '[deps] %s\n' "$*" >&2; }
@@ -85,8 +86,18 @@ if [ ! -f "$juce_dir/CMakeLists.txt" ]; then
         rm -rf "$juce_dir.tmp"
         dpkg-source --no-check -x "juce_$juce_version.dsc" "$juce_dir.tmp" >&2
     )
+    rm -f "$cache/juce_8.0.6+ds.orig.tar.xz" # dpkg-source leaves a copy beside the tree
     mv "$juce_dir.tmp" "$juce_dir"
 fi
+
+# Our fixes to JUCE, applied once to the cached tree.
+for fix in "$root"/cmake/patches/juce-*.patch; do
+    [ -f "$fix" ] || continue
+    if ! patch -d "$juce_dir" -p1 -R --dry-run -s -f <"$fix" >/dev/null 2>&1; then
+        log "applying $(basename "$fix")"
+        patch -d "$juce_dir" -p1 -s -f <"$fix" >&2
+    fi
+done
 
 # ---------------------------------------------------------------- VST3 SDK ---
 # The archive may refuse the .dsc, so the tarballs are fetched one by one and
