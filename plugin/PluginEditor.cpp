@@ -51,6 +51,10 @@ RingEditor::RingEditor (RingProcessor& processorToEdit)
     addAndMakeVisible (inputMeter);
     addAndMakeVisible (outputMeter);
 
+    // The knobs' value boxes and the selector's label took their colours when they were
+    // made, before they had this parent; let them take this look-and-feel's.
+    sendLookAndFeelChange();
+
     startTimer (repaintPeriodMs);
 
     // Last, so that resized() lays out children that all exist.

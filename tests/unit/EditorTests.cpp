@@ -284,6 +284,17 @@ TEST (RingEditor, RendersTheDesignedWindow)
         EXPECT_EQ (image.getPixelAt (p.x, p.y), p.expected);
     }
 
+    // The knobs' value boxes take this look-and-feel: no outline and text in the theme's colour.
+    for (auto box : { juce::Rectangle<int> (270, 264, 72, 16), juce::Rectangle<int> (126, 396, 72, 16) })
+    {
+        SCOPED_TRACE (box.toString());
+        for (auto edge : { box.getTopLeft(),
+                           box.getBottomLeft().translated (0, -1),
+                           box.getTopRight().translated (-1, 0) })
+            EXPECT_LE (image.getPixelAt (edge.x, edge.y).getBrightness(), 0.12f);
+        EXPECT_GT (findInk (image, box, t.text).pixels, 10);
+    }
+
     // The teal glow lightens the background around its centre.
     const auto glow = image.getPixelAt (420, 150);
     EXPECT_GT (glow.getGreen(), t.background.getGreen() + 8);
