@@ -74,6 +74,7 @@ void RingEditor::paint (juce::Graphics& g)
     g.fillAll (t.background);
 
     const auto glowCentreX = (float) getWidth() * 0.5f;
+    constexpr auto glowRadius = 360.0f - 150.0f;
     g.setGradientFill (juce::ColourGradient (t.secondary.withAlpha ((juce::uint8) 0x1f),
                                              glowCentreX,
                                              150.0f,
@@ -81,7 +82,11 @@ void RingEditor::paint (juce::Graphics& g)
                                              glowCentreX,
                                              360.0f,
                                              true));
-    g.fillRect (getLocalBounds());
+    // Past its radius the glow is fully transparent, so only the circle's square needs filling.
+    g.fillRect (getLocalBounds().getIntersection (
+        juce::Rectangle<float> (
+            glowCentreX - glowRadius, 150.0f - glowRadius, 2.0f * glowRadius, 2.0f * glowRadius)
+            .getSmallestIntegerContainer()));
 
     g.setColour (t.accent);
     g.setFont (kelto::ui::monoFont (t.smallFontSize + 1.0f, true));

@@ -117,7 +117,7 @@ void RingProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBu
         delta = std::fmod (delta, twoPi); // at very low rates one wrap per sample is not enough
 
     const auto gainDb = finiteOr (outputParam->load (std::memory_order_relaxed), Params::defaultOutput);
-    if (gainDb != lastGainDb) // the power function is the dearest step of a short block
+    if (!juce::exactlyEqual (gainDb, lastGainDb)) // the power function is the dearest step of a short block
     {
         lastGainDb = gainDb;
         lastGain = juce::Decibels::decibelsToGain (gainDb);
@@ -250,7 +250,7 @@ int RingProcessor::getNumPrograms()
 }
 int RingProcessor::getCurrentProgram()
 {
-    return currentProgram;
+    return currentProgram.load (std::memory_order_relaxed);
 }
 
 void RingProcessor::setCurrentProgram (int index)
@@ -258,7 +258,7 @@ void RingProcessor::setCurrentProgram (int index)
     if (index < 0 || index >= getNumPrograms())
         return;
 
-    currentProgram = index;
+    currentProgram.store (index, std::memory_order_relaxed);
 
     for (const auto& [id, value] : Presets::getFactoryPresets()[(size_t) index].values)
         if (auto* param = apvts.getParameter (id))

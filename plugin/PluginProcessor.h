@@ -55,7 +55,8 @@ public:
 private:
     juce::SmoothedValue<float> outputGain{ 1.0f };
     juce::SmoothedValue<float> bypassMix{ 0.0f };
-    int currentProgram = 0;
+    // Written by program changes on any thread, read by the editor and the wrapper on others.
+    std::atomic<int> currentProgram{ 0 };
 
     float lastGainDb = std::numeric_limits<float>::quiet_NaN(), lastGain = 1.0f;
 

@@ -18,7 +18,7 @@ packages=(
     build-essential cmake pkg-config ccache curl dpkg-dev xz-utils
     libx11-dev libxinerama-dev libxrandr-dev libxcursor-dev libxext-dev
     libfreetype-dev libfontconfig1-dev libasound2-dev libpng-dev libjpeg-dev zlib1g-dev
-    libgtest-dev xvfb xauth
+    libgtest-dev libbenchmark-dev xvfb xauth
     clang libclang-rt-14-dev
     fonts-dejavu-core
 )
