@@ -6,6 +6,8 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${KELTO_BUILD_DIR:-$root/build}"
+# Lets ccache reuse objects across checkouts of the project.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
 
 while IFS='=' read -r key value; do
     case "$key" in

@@ -7,6 +7,8 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${KELTO_BUILD_DIR:-$root/build}"
+# Lets ccache reuse objects across checkouts of the project.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
 asan="${KELTO_ASAN_BUILD_DIR:-$root/build-asan}"
 tsan="${KELTO_TSAN_BUILD_DIR:-$root/build-tsan}"
 jobs=$(nproc)
