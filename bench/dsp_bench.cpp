@@ -98,7 +98,7 @@ void dsp (benchmark::State& state, int channels, double rate, int block, Mode mo
     for (auto _ : state)
     {
         if (mode == Mode::fading)
-            bypass->store ((on = !on) ? 1.0f : 0.0f); // a fade starts every block, as automation lands
+            bypass->store ((on = ! on) ? 1.0f : 0.0f); // a fade starts every block, as automation lands
         processor->processBlock (buffer, midi);
         benchmark::ClobberMemory();
     }

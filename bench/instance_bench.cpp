@@ -99,7 +99,7 @@ int main()
     const auto residentLoaded = readResidentKiB();
     const auto componentClass = VST3::UID::fromString (std::string (componentClassText));
 
-    if (!componentClass)
+    if (! componentClass)
         return 1;
 
     // With a display the host offers its run loop through the frame, as the editor needs it.
@@ -111,7 +111,7 @@ int main()
     {
         window = std::make_unique<kelto::vst3::HostWindow>();
 
-        if (!window->isOpen())
+        if (! window->isOpen())
         {
             std::fprintf (stderr, "cannot open the X display\n");
             return 1;
@@ -128,7 +128,7 @@ int main()
     {
         auto instance = std::make_unique<kelto::vst3::PluginInstance> (factory, *componentClass, &host);
 
-        if (!instance->getError().empty())
+        if (! instance->getError().empty())
         {
             std::fprintf (stderr, "instance: %s\n", instance->getError().c_str());
             std::exit (1);

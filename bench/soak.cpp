@@ -28,7 +28,7 @@ namespace
 // Only the processing call on this program's audio thread counts; parameter writes, program
 // changes and the framework's own threads may allocate.
 thread_local bool counting = false;
-std::atomic<long long> allocations{ 0 };
+std::atomic<long long> allocations { 0 };
 
 __attribute__ ((noinline)) void note()
 {
@@ -143,7 +143,7 @@ constexpr double allowedDrift = 1.5;
 
 double threadNanoseconds()
 {
-    timespec now{};
+    timespec now {};
     clock_gettime (CLOCK_THREAD_CPUTIME_ID, &now);
     return (double) now.tv_sec * 1.0e9 + (double) now.tv_nsec;
 }
@@ -171,7 +171,7 @@ struct Timing
 
     void end()
     {
-        if (!running)
+        if (! running)
             return;
         running = false;
         ended = true;
@@ -316,7 +316,7 @@ private:
                 const auto x = input.getSample (ch, i);
                 const auto y = buffer.getSample (ch, i);
 
-                if (!std::isfinite (y))
+                if (! std::isfinite (y))
                     fail (nonFinite, "non-finite sample", ch, i, x, y);
                 else if (std::abs (y) > largestGain * std::abs (x) * (1.0f + 1.0e-5f) + 1.0e-7f)
                     fail (outOfBounds, "sample beyond the largest gain", ch, i, x, y);
@@ -374,7 +374,7 @@ private:
 
         while (checked < probeSamples)
         {
-            if (!changed && checked >= probeSamples / 2)
+            if (! changed && checked >= probeSamples / 2)
             {
                 setPlain (0, probeFrequency (rng));
                 delta = (double) freqValue->load() * twoPi / sampleRate;
@@ -392,7 +392,7 @@ private:
                 if (buffer.getSample (1, i) != buffer.getSample (0, i))
                     failProbe ("channels differ", i, y, 0.0);
 
-                if (!phaseKnown)
+                if (! phaseKnown)
                 {
                     // The start phase, from two consecutive samples of the same sine.
                     firstSamples.push_back ((float) (y / gain));
@@ -479,7 +479,7 @@ private:
         std::printf ("cost ratio, last to first: %.3f (limit %.1f)\n", ratio, allowedDrift);
 
         const auto passed = allocations.load() == 0 && nonFinite == 0 && outOfBounds == 0
-                            && probeFailures == 0 && probes > 0 && !drifted;
+                            && probeFailures == 0 && probes > 0 && ! drifted;
         std::printf ("%s\n", passed ? "PASS" : "FAIL");
         return passed ? 0 : 1;
     }
@@ -493,7 +493,7 @@ private:
     juce::MidiBuffer midi;
     std::vector<float> noise;
     size_t noiseIndex = 0;
-    std::mt19937 rng{ 20240611 };
+    std::mt19937 rng { 20240611 };
 
     const long long totalSamples;
     long long done = 0, blocks = 0, programChanges = 0;
@@ -507,7 +507,7 @@ private:
 int main (int argc, char** argv)
 {
     const auto seconds = argc > 1 ? std::atof (argv[1]) : 600.0;
-    if (!(seconds >= 120.0))
+    if (! (seconds >= 120.0))
     {
         std::fprintf (stderr, "usage: kelto_soak [seconds of audio, at least 120]\n");
         return 2;

@@ -39,7 +39,7 @@ juce::AudioProcessorValueTreeState::ParameterLayout createLayout()
     std::vector<std::unique_ptr<juce::RangedAudioParameter>> params;
 
     params.push_back (std::make_unique<juce::AudioParameterFloat> (
-        juce::ParameterID{ "freq", 1 },
+        juce::ParameterID { "freq", 1 },
         "Frequency",
         juce::NormalisableRange<float> (1.0f, 5000.0f, 0.01f, 0.3f),
         defaultFrequency,
@@ -48,21 +48,21 @@ juce::AudioProcessorValueTreeState::ParameterLayout createLayout()
             .withValueFromStringFunction (frequencyFromText)));
 
     params.push_back (std::make_unique<juce::AudioParameterFloat> (
-        juce::ParameterID{ "mix", 1 },
+        juce::ParameterID { "mix", 1 },
         "Mix",
         juce::NormalisableRange<float> (0.0f, 100.0f, 0.1f, 1.0f),
         defaultMix,
         juce::AudioParameterFloatAttributes().withStringFromValueFunction (percentText)));
 
     params.push_back (std::make_unique<juce::AudioParameterFloat> (
-        juce::ParameterID{ "output", 1 },
+        juce::ParameterID { "output", 1 },
         "Output",
         juce::NormalisableRange<float> (-24.0f, 12.0f, 0.1f, 1.0f),
         defaultOutput,
         juce::AudioParameterFloatAttributes().withStringFromValueFunction (decibelText)));
 
     params.push_back (std::make_unique<juce::AudioParameterBool> (
-        juce::ParameterID{ "bypass", 1 }, "Bypass", false, juce::AudioParameterBoolAttributes()));
+        juce::ParameterID { "bypass", 1 }, "Bypass", false, juce::AudioParameterBoolAttributes()));
 
     return { params.begin(), params.end() };
 }

@@ -26,7 +26,7 @@ private:
     std::unique_ptr<kelto::ui::LabeledKnob> outputKnob;
 
     juce::ComboBox presetBox;
-    juce::TextButton bypassButton{ "BYPASS" };
+    juce::TextButton bypassButton { "BYPASS" };
     std::unique_ptr<juce::AudioProcessorValueTreeState::ButtonAttachment> bypassAttachment;
 
     kelto::ui::MeterComponent inputMeter;

@@ -48,7 +48,7 @@ bool isFiniteNumber (const juce::var& value)
     if (value.isString())
     {
         const auto text = value.toString().trim();
-        if (text.isEmpty() || !text.containsOnly ("0123456789+-.eE"))
+        if (! text.containsAnyOf ("0123456789") || ! text.containsOnly ("0123456789+-.eE"))
             return false;
 
         return std::isfinite (text.getDoubleValue());
@@ -111,13 +111,13 @@ void RingProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBu
         0.0f, 1.0f, finiteOr (mixParam->load (std::memory_order_relaxed), Params::defaultMix) * mixScale);
 
     auto delta = (double) frequency * twoPi / sampleRate;
-    if (!std::isfinite (delta))
+    if (! std::isfinite (delta))
         delta = 0.0;
     else if (delta >= twoPi)
         delta = std::fmod (delta, twoPi); // at very low rates one wrap per sample is not enough
 
     const auto gainDb = finiteOr (outputParam->load (std::memory_order_relaxed), Params::defaultOutput);
-    if (!juce::exactlyEqual (gainDb, lastGainDb)) // the power function is the dearest step of a short block
+    if (! juce::exactlyEqual (gainDb, lastGainDb)) // the power function is the dearest step of a short block
     {
         lastGainDb = gainDb;
         lastGain = juce::Decibels::decibelsToGain (gainDb);
@@ -129,7 +129,7 @@ void RingProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBu
     auto peakOfBuffer = [&buffer, numSamples]
     {
         auto peak = 0.0f;
-        if (numSamples > 0 && !buffer.hasBeenCleared())
+        if (numSamples > 0 && ! buffer.hasBeenCleared())
             for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
                 peak = juce::jmax (peak, buffer.getMagnitude (ch, 0, numSamples));
         return peak;
@@ -140,7 +140,7 @@ void RingProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBu
 
     if (numSamples > 0)
     {
-        if (bypassed && !bypassMix.isSmoothing())
+        if (bypassed && ! bypassMix.isSmoothing())
         {
             // Fully dry: the output is the input, while the carrier and the gain ramp keep time.
             auto p = phase;
@@ -278,7 +278,7 @@ void RingProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
     const auto state = apvts.copyState();
 
-    if (!state.isValid())
+    if (! state.isValid())
         return;
 
     juce::MemoryOutputStream stream (destData, false);
@@ -287,21 +287,21 @@ void RingProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void RingProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    if (data == nullptr || sizeInBytes <= 0 || !StateBlock::isSafeToRead (data, (size_t) sizeInBytes))
+    if (data == nullptr || sizeInBytes <= 0 || ! StateBlock::isSafeToRead (data, (size_t) sizeInBytes))
         return;
 
     juce::MemoryInputStream stream (data, (size_t) sizeInBytes, false);
     auto tree = juce::ValueTree::readFromStream (stream);
 
     // Another plug-in's state or a stray file is not ours to load.
-    if (!tree.isValid() || !tree.hasType (stateType))
+    if (! tree.isValid() || ! tree.hasType (stateType))
         return;
 
     // A value that is not a finite number would reach the audio path; treat it as missing,
     // so that its parameter goes to the default.
     static const juce::Identifier valueId ("value");
     for (auto child : tree)
-        if (child.hasProperty (valueId) && !isFiniteNumber (child.getProperty (valueId)))
+        if (child.hasProperty (valueId) && ! isFiniteNumber (child.getProperty (valueId)))
             child.removeProperty (valueId, nullptr);
 
     apvts.replaceState (tree);

@@ -53,10 +53,10 @@ public:
     kelto::ui::MeterLevels levels;
 
 private:
-    juce::SmoothedValue<float> outputGain{ 1.0f };
-    juce::SmoothedValue<float> bypassMix{ 0.0f };
+    juce::SmoothedValue<float> outputGain { 1.0f };
+    juce::SmoothedValue<float> bypassMix { 0.0f };
     // Written by program changes on any thread, read by the editor and the wrapper on others.
-    std::atomic<int> currentProgram{ 0 };
+    std::atomic<int> currentProgram { 0 };
 
     float lastGainDb = std::numeric_limits<float>::quiet_NaN(), lastGain = 1.0f;
 

@@ -4,7 +4,7 @@ namespace Presets
 {
 const std::vector<Preset>& getFactoryPresets()
 {
-    static const std::vector<Preset> presets{
+    static const std::vector<Preset> presets {
         { "Slow Tremolo", { { "freq", 4.0f }, { "mix", 100.0f }, { "output", 0.0f } } },
         { "Classic Ring", { { "freq", 220.0f }, { "mix", 100.0f }, { "output", 0.0f } } },
         { "Robot Voice", { { "freq", 90.0f }, { "mix", 90.0f }, { "output", 1.0f } } },

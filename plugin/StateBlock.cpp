@@ -63,7 +63,7 @@ namespace
         bool readVar (int depth)
         {
             int64_t numBytes = 0;
-            if (!readCount (numBytes))
+            if (! readCount (numBytes))
                 return false;
 
             if (numBytes == 0)
@@ -93,11 +93,11 @@ namespace
                         return false;
 
                     int64_t numElements = 0;
-                    if (!readCount (numElements))
+                    if (! readCount (numElements))
                         return false;
 
                     for (int64_t i = 0; i < numElements; ++i)
-                        if (!readVar (depth + 1))
+                        if (! readVar (depth + 1))
                             return false;
 
                     return true;
@@ -117,32 +117,32 @@ namespace
             if (depth >= maxDepth)
                 return false;
 
-            if (!readString())
+            if (! readString())
                 return true;
 
             isValid = true;
 
             int64_t numProps = 0;
-            if (!readCount (numProps))
+            if (! readCount (numProps))
                 return false;
 
             for (int64_t i = 0; i < numProps; ++i)
             {
                 // The framework reads no value after an empty name.
-                if (readString() && !readVar (depth + 1))
+                if (readString() && ! readVar (depth + 1))
                     return false;
             }
 
             int64_t numChildren = 0;
-            if (!readCount (numChildren))
+            if (! readCount (numChildren))
                 return false;
 
             for (int64_t i = 0; i < numChildren; ++i)
             {
                 bool childIsValid = false;
-                if (!readTree (depth + 1, childIsValid))
+                if (! readTree (depth + 1, childIsValid))
                     return false;
-                if (!childIsValid)
+                if (! childIsValid)
                     break;
             }
 

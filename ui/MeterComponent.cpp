@@ -19,7 +19,7 @@ namespace
     float toBarScale (float peak)
     {
         // Written so that NaN, 0 and negative values all land at the bottom.
-        if (!(peak > 0.0f))
+        if (! (peak > 0.0f))
             return 0.0f;
 
         return (juce::jmax (20.0f * std::log10 (peak), floorDb) - floorDb) / -floorDb;

@@ -17,7 +17,7 @@ inline const std::string bundlePath = KELTO_BUNDLE_PATH;
 inline VST3::UID uidFromText (const char* text)
 {
     auto uid = VST3::UID::fromString (std::string (text));
-    return uid ? *uid : VST3::UID{};
+    return uid ? *uid : VST3::UID {};
 }
 
 inline const auto componentClassID = uidFromText ("ABCDEF019182FAEB4B656C744B726E67");
@@ -70,7 +70,7 @@ inline std::unique_ptr<PluginInstance> makeInstance (Steinberg::FUnknown* host =
     bundle.module->getFactory().setHostContext (host);
     auto instance = std::make_unique<PluginInstance> (bundle.module->getFactory(), componentClassID, host);
 
-    if (!instance->getError().empty())
+    if (! instance->getError().empty())
     {
         ADD_FAILURE() << instance->getError();
         return nullptr;

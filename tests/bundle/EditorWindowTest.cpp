@@ -24,14 +24,14 @@ namespace
             thread.join();
         }
 
-        std::atomic<int> numBlocks{ 0 }, numFailures{ 0 };
+        std::atomic<int> numBlocks { 0 }, numFailures { 0 };
 
     private:
         void run()
         {
             Channels output;
 
-            for (long long position = 0; !stop; position += blockSize)
+            for (long long position = 0; ! stop; position += blockSize)
             {
                 if (instance.process (makeSine (2, blockSize, position, 440.0, 0.5f), output) != kResultOk)
                     ++numFailures;
@@ -42,7 +42,7 @@ namespace
         }
 
         PluginInstance& instance;
-        std::atomic<bool> stop{ false };
+        std::atomic<bool> stop { false };
         std::thread thread;
     };
 
@@ -101,7 +101,7 @@ namespace
 
                 const auto children = getChildWindows (display, window);
                 ASSERT_EQ (children.size(), 1u) << "the editor is not embedded in the host window";
-                XWindowAttributes attributes{};
+                XWindowAttributes attributes {};
                 XGetWindowAttributes (display, children.front(), &attributes);
                 EXPECT_EQ (attributes.width, 720);
                 EXPECT_EQ (attributes.height, 440);

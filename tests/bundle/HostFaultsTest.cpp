@@ -50,9 +50,9 @@ namespace
         float held (float plain) const { return fromNormalised (toNormalised (plain)); }
     };
 
-    const Range freqRange{ 1.0f, 5000.0f, 0.01f, 0.3f };
-    const Range mixRange{ 0.0f, 100.0f, 0.1f, 1.0f };
-    const Range outputRange{ -24.0f, 12.0f, 0.1f, 1.0f };
+    const Range freqRange { 1.0f, 5000.0f, 0.01f, 0.3f };
+    const Range mixRange { 0.0f, 100.0f, 0.1f, 1.0f };
+    const Range outputRange { -24.0f, 12.0f, 0.1f, 1.0f };
 
     /** Normalised host values of the three parameters that shape the signal. */
     struct Settings
@@ -85,8 +85,8 @@ namespace
     };
 
     // Away from the defaults and from each other, so that a lost or stale value shows.
-    const Settings playing{ 0.45, 0.8, 0.6 };
-    const Settings loaded{ 0.55, 0.35, 0.75 };
+    const Settings playing { 0.45, 0.8, 0.6 };
+    const Settings loaded { 0.55, 0.35, 0.75 };
 
     /** JUCE's linear smoother, as the output gain uses it. */
     struct LinearRamp
@@ -153,7 +153,7 @@ namespace
         Channels process (const Channels& input)
         {
             auto output = input;
-            const auto numSamples = input.empty() ? size_t{ 0 } : input.front().size();
+            const auto numSamples = input.empty() ? size_t { 0 } : input.front().size();
             const auto delta = (double) values.freqHz * twoPi / sampleRate;
             const auto m = std::clamp (values.mixPercent * 0.01f, 0.0f, 1.0f);
             gain.setTarget (values.outputDb > -100.0f ? std::pow (10.0f, values.outputDb * 0.05f) : 0.0f);
@@ -205,8 +205,8 @@ namespace
                        << where << ": channel " << ch << " has " << actual[ch].size() << " samples";
 
             for (size_t i = 0; i < expected[ch].size(); ++i)
-                if (!std::isfinite (actual[ch][i])
-                    || !(std::abs (expected[ch][i] - actual[ch][i]) <= tolerance))
+                if (! std::isfinite (actual[ch][i])
+                    || ! (std::abs (expected[ch][i] - actual[ch][i]) <= tolerance))
                     return ::testing::AssertionFailure()
                            << where << ", channel " << ch << ", sample " << i << ": " << actual[ch][i]
                            << ", expected " << expected[ch][i];
@@ -253,7 +253,7 @@ namespace
     {
         auto instance = makeInstance();
 
-        if (instance != nullptr && !instance->startProcessing (rate, maxBlockSize))
+        if (instance != nullptr && ! instance->startProcessing (rate, maxBlockSize))
         {
             ADD_FAILURE() << "the instance would not start processing";
             return nullptr;
@@ -277,10 +277,10 @@ namespace
         for (const auto numSamples : { 256, 1024, 4096, 256, 1024, 4096, 128 })
         {
             const auto result = feeder.processAndCheck (
-                reference, numSamples, first ? playing.changes() : std::vector<ParamChange>{});
+                reference, numSamples, first ? playing.changes() : std::vector<ParamChange> {});
             first = false;
 
-            if (!result)
+            if (! result)
             {
                 std::fprintf (stderr, "block of %d samples: %s\n", numSamples, result.message());
                 std::_Exit (1);
@@ -309,7 +309,7 @@ namespace
 
     TEST (HostFaults, ASampleRateChangeMidStreamMovesTheCarrierToTheNewRate)
     {
-        const std::vector<RateStep> steps{
+        const std::vector<RateStep> steps {
             { "44.1 kHz", 44100.0, 512 },
             { "96 kHz", 96000.0, 512 },
             { "48 kHz with smaller blocks", 48000.0, 256 },
@@ -342,7 +342,7 @@ namespace
                 ASSERT_TRUE (feeder.processAndCheck (reference,
                                                      step.maxBlockSize,
                                                      s == 0 && block == 0 ? playing.changes()
-                                                                          : std::vector<ParamChange>{}));
+                                                                          : std::vector<ParamChange> {}));
         }
     }
 
@@ -355,7 +355,7 @@ namespace
 
     TEST (HostFaults, RepeatedProcessingAndActivationCyclesKeepTheLaw)
     {
-        const std::vector<Cycle> cycles{
+        const std::vector<Cycle> cycles {
             { "setProcessing off and on", false },
             { "setActive off and on", true },
         };
@@ -404,7 +404,7 @@ namespace
 
         // A frequency change made while bypassed must hold once the bypass is released.
         const auto playingChanges = playing.changes();
-        const std::vector<BypassBlock> blocks{
+        const std::vector<BypassBlock> blocks {
             { playingChanges, false },
             { {}, false },
             { { { hostBypassID, 1.0 } }, true },
@@ -503,11 +503,11 @@ namespace
     private:
         void run()
         {
-            for (long long position = 0; !shouldStop; position += blockSize)
+            for (long long position = 0; ! shouldStop; position += blockSize)
             {
-                Block block{ makeSine (2, blockSize, position, 440.0, 0.5f), {}, kResultOk };
+                Block block { makeSine (2, blockSize, position, 440.0, 0.5f), {}, kResultOk };
                 block.result = instance.process (
-                    block.input, block.output, blocks.empty() ? firstChanges : std::vector<ParamChange>{});
+                    block.input, block.output, blocks.empty() ? firstChanges : std::vector<ParamChange> {});
                 blocks.push_back (std::move (block));
                 ++numBlocks;
                 std::this_thread::sleep_for (pauseBetweenBlocks);
@@ -518,8 +518,8 @@ namespace
         const std::vector<ParamChange> firstChanges;
         const std::chrono::milliseconds pauseBetweenBlocks;
         std::vector<Block> blocks;
-        std::atomic<int> numBlocks{ 0 };
-        std::atomic<bool> shouldStop{ false };
+        std::atomic<int> numBlocks { 0 };
+        std::atomic<bool> shouldStop { false };
         std::thread thread;
     };
 
@@ -580,7 +580,7 @@ namespace
             ASSERT_EQ (blocks[b].result, kResultOk) << "block " << b;
             bool explained = false;
 
-            for (int candidate = switched; candidate < 8 && !explained; ++candidate)
+            for (int candidate = switched; candidate < 8 && ! explained; ++candidate)
             {
                 if ((candidate & switched) != switched)
                     continue;

@@ -36,7 +36,7 @@ tresult PLUGIN_API HostRunLoop::registerTimer (Linux::ITimerHandler* handler,
     if (handler == nullptr || milliseconds == 0)
         return kInvalidArgument;
 
-    const std::chrono::milliseconds interval{ static_cast<long long> (milliseconds) };
+    const std::chrono::milliseconds interval { static_cast<long long> (milliseconds) };
     timers.push_back ({ handler, interval, Clock::now() + interval });
     return kResultTrue;
 }

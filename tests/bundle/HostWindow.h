@@ -96,7 +96,7 @@ inline std::vector<Window> getChildWindows (Display* display, Window window)
     return result;
 }
 
-inline std::atomic<int> numXErrors{ 0 };
+inline std::atomic<int> numXErrors { 0 };
 
 /** Xlib's default handler ends the process on any error. Hosts install their own, and JUCE's
     plug-in code relies on that: on a server without a window manager it sets properties whose

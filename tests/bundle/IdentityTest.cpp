@@ -41,7 +41,7 @@ namespace
         const auto* factory = getFactory();
         ASSERT_NE (factory, nullptr) << Bundle::get().error;
 
-        const std::vector<ExpectedClass> expected{
+        const std::vector<ExpectedClass> expected {
             { "Audio Module Class", "ABCDEF019182FAEB4B656C744B726E67", { "Fx" } },
             { "Component Controller Class", "ABCDEF011234ABCD4B656C744B726E67", { "Fx" } },
             { "Plugin Compatibility Class", "ABCDEF01C0DEF00D4B656C744B726E67", {} },
@@ -72,7 +72,7 @@ namespace
         auto instance = makeInstance();
         ASSERT_NE (instance, nullptr);
 
-        TUID id{};
+        TUID id {};
         ASSERT_EQ (instance->getComponent().getControllerClassId (id), kResultOk);
         EXPECT_EQ (VST3::UID::fromTUID (id), controllerClassID);
     }

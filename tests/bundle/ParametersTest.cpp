@@ -20,7 +20,7 @@ namespace
     };
 
     // The processor's four parameters, then the host bypass and program change the wrapper adds.
-    const std::vector<ExpectedParameter> expectedParameters{
+    const std::vector<ExpectedParameter> expectedParameters {
         { freqID, "Frequency", "Frequenc", 0, false, false, 0.3913 },
         { mixID, "Mix", "Mix", 0, false, false, 1.0 },
         { outputID, "Output", "Output", 0, false, false, 24.0 / 36.0 },
@@ -64,7 +64,7 @@ namespace
         ASSERT_NE (instance, nullptr);
         auto& controller = instance->getController();
 
-        const std::vector<std::pair<Vst::ParamID, std::string>> defaults{
+        const std::vector<std::pair<Vst::ParamID, std::string>> defaults {
             { freqID, "220.0 Hz" },
             { mixID, "100 %" },
             { outputID, "0.0 dB" },
@@ -72,7 +72,7 @@ namespace
 
         for (const auto& [id, text] : defaults)
         {
-            Vst::String128 shown{};
+            Vst::String128 shown {};
             ASSERT_EQ (controller.getParamStringByValue (id, controller.getParamNormalized (id), shown),
                        kResultOk);
             EXPECT_EQ (toUtf8 (shown), text) << "parameter " << id;
@@ -94,7 +94,7 @@ namespace
             double normalised;
         };
 
-        const std::vector<Typed> cases{
+        const std::vector<Typed> cases {
             { freqID, "2 kHz", std::pow ((2000.0 - 1.0) / 4999.0, 0.3) },
             { freqID, "220.0 Hz", std::pow ((220.0 - 1.0) / 4999.0, 0.3) },
             { outputID, "-30", 0.0 },
@@ -103,7 +103,7 @@ namespace
 
         for (const auto& typed : cases)
         {
-            Vst::String128 text{};
+            Vst::String128 text {};
             VST3::StringConvert::convert (typed.text, text);
             Vst::ParamValue normalised = -1.0;
             ASSERT_EQ (controller.getParamValueByString (typed.id, text, normalised), kResultOk)
@@ -120,7 +120,7 @@ namespace
         ASSERT_NE (units, nullptr);
 
         ASSERT_EQ (units->getUnitCount(), 1);
-        Vst::UnitInfo unit{};
+        Vst::UnitInfo unit {};
         ASSERT_EQ (units->getUnitInfo (0, unit), kResultTrue);
         EXPECT_EQ (unit.id, Vst::kRootUnitId);
         EXPECT_EQ (unit.parentUnitId, Vst::kNoParentUnitId);
@@ -128,18 +128,18 @@ namespace
         EXPECT_EQ (toUtf8 (unit.name), "Root Unit");
 
         ASSERT_EQ (units->getProgramListCount(), 1);
-        Vst::ProgramListInfo list{};
+        Vst::ProgramListInfo list {};
         ASSERT_EQ (units->getProgramListInfo (0, list), kResultTrue);
         EXPECT_EQ (list.id, (Vst::ProgramListID) programID);
         EXPECT_EQ (toUtf8 (list.name), "Factory Presets");
 
-        const std::vector<std::string> names{ "Slow Tremolo",  "Classic Ring", "Robot Voice",
-                                              "Metallic Bell", "Clangorous",   "Sci-Fi Sweep" };
+        const std::vector<std::string> names { "Slow Tremolo",  "Classic Ring", "Robot Voice",
+                                               "Metallic Bell", "Clangorous",   "Sci-Fi Sweep" };
         ASSERT_EQ (list.programCount, (int32) names.size());
 
         for (int32 i = 0; i < list.programCount; ++i)
         {
-            Vst::String128 name{};
+            Vst::String128 name {};
             ASSERT_EQ (units->getProgramName (list.id, i, name), kResultTrue);
             EXPECT_EQ (toUtf8 (name), names[(size_t) i]) << "program " << i;
         }

@@ -53,7 +53,7 @@ namespace
 
         for (size_t ch = 0; ch < expected.size(); ++ch)
             for (size_t i = 0; i < expected[ch].size(); ++i)
-                if (!(std::abs (expected[ch][i] - actual[ch][i]) <= tolerance))
+                if (! (std::abs (expected[ch][i] - actual[ch][i]) <= tolerance))
                     return ::testing::AssertionFailure()
                            << "block " << block << ", channel " << ch << ", sample " << i << ": "
                            << actual[ch][i] << ", expected " << expected[ch][i];
@@ -97,7 +97,7 @@ namespace
             const auto input =
                 makeSine (GetParam().numChannels, blockSize, (long long) block * blockSize, 440.0, 0.5f);
             const auto changes =
-                block == 0 ? std::vector<ParamChange>{ { mixID, 0.0 } } : std::vector<ParamChange>{};
+                block == 0 ? std::vector<ParamChange> { { mixID, 0.0 } } : std::vector<ParamChange> {};
             ASSERT_EQ (instance->process (input, output, changes), kResultOk);
             ASSERT_TRUE (matches (input, output, 0.0f, block));
         }
@@ -105,8 +105,8 @@ namespace
 
     INSTANTIATE_TEST_SUITE_P (Bundle,
                               ProcessingLayouts,
-                              ::testing::Values (LayoutCase{ "Stereo", Vst::SpeakerArr::kStereo, 2 },
-                                                 LayoutCase{ "Mono", Vst::SpeakerArr::kMono, 1 }),
+                              ::testing::Values (LayoutCase { "Stereo", Vst::SpeakerArr::kStereo, 2 },
+                                                 LayoutCase { "Mono", Vst::SpeakerArr::kMono, 1 }),
                               [] (const auto& info) { return std::string (info.param.name); });
 
     struct RefusedLayout
@@ -150,9 +150,9 @@ namespace
         Bundle,
         RefusedLayouts,
         ::testing::Values (
-            RefusedLayout{ "StereoInMonoOut", Vst::SpeakerArr::kStereo, Vst::SpeakerArr::kMono },
-            RefusedLayout{ "MonoInStereoOut", Vst::SpeakerArr::kMono, Vst::SpeakerArr::kStereo },
-            RefusedLayout{ "Surround51", Vst::SpeakerArr::k51, Vst::SpeakerArr::k51 }),
+            RefusedLayout { "StereoInMonoOut", Vst::SpeakerArr::kStereo, Vst::SpeakerArr::kMono },
+            RefusedLayout { "MonoInStereoOut", Vst::SpeakerArr::kMono, Vst::SpeakerArr::kStereo },
+            RefusedLayout { "Surround51", Vst::SpeakerArr::k51, Vst::SpeakerArr::k51 }),
         [] (const auto& info) { return std::string (info.param.name); });
 
     TEST (Processing, OnlySinglePrecisionIsOffered)
@@ -164,7 +164,7 @@ namespace
         EXPECT_EQ (processor.canProcessSampleSize (Vst::kSample32), kResultTrue);
         EXPECT_NE (processor.canProcessSampleSize (Vst::kSample64), kResultTrue);
 
-        Vst::ProcessSetup setup{ Vst::kRealtime, Vst::kSample64, blockSize, sampleRate };
+        Vst::ProcessSetup setup { Vst::kRealtime, Vst::kSample64, blockSize, sampleRate };
         EXPECT_NE (processor.setupProcessing (setup), kResultOk);
     }
 

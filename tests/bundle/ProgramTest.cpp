@@ -55,7 +55,7 @@ namespace
         {
             const auto input = makeSine (2, blockSize, (long long) block * blockSize, 440.0, 0.5f);
             const auto changes =
-                block == 0 ? std::vector<ParamChange>{ { programID, 0.6 } } : std::vector<ParamChange>{};
+                block == 0 ? std::vector<ParamChange> { { programID, 0.6 } } : std::vector<ParamChange> {};
             ASSERT_EQ (instance->process (input, output, changes), kResultOk);
 
             for (int i = 0; i < blockSize; ++i)
@@ -73,7 +73,7 @@ namespace
             }
         }
 
-        const std::vector<std::pair<Vst::ParamID, double>> presetValues{
+        const std::vector<std::pair<Vst::ParamID, double>> presetValues {
             { freqID, 0.5542 }, { mixID, 0.7 },     { outputID, 22.0 / 36.0 },
             { bypassID, 0.0 },  { programID, 0.6 },
         };

@@ -23,7 +23,7 @@ namespace
     */
     std::optional<std::vector<char>> stripTrailer (const std::vector<char>& block)
     {
-        if (!endsWithMagic (block) || block.size() < trailerMagic.size() + 2 * sizeof (uint64_t))
+        if (! endsWithMagic (block) || block.size() < trailerMagic.size() + 2 * sizeof (uint64_t))
             return std::nullopt;
 
         uint64_t privateSize = 0;
@@ -58,7 +58,7 @@ namespace
     };
 
     // Away from every default, so that a restore that does nothing fails.
-    const std::vector<Setting> savedSettings{
+    const std::vector<Setting> savedSettings {
         { freqID, 0.7 }, { mixID, 0.25 }, { outputID, 0.2 }, { bypassID, 1.0 }, { hostBypassID, 0.0 },
     };
 
@@ -67,7 +67,7 @@ namespace
     {
         auto instance = makeInstance();
 
-        if (instance == nullptr || !instance->startProcessing (sampleRate, blockSize))
+        if (instance == nullptr || ! instance->startProcessing (sampleRate, blockSize))
             return {};
 
         std::vector<ParamChange> changes;
@@ -164,8 +164,8 @@ namespace
 
     INSTANTIATE_TEST_SUITE_P (Bundle,
                               StateBlocks,
-                              ::testing::Values (RestoreCase{ "WholeBlock", true, 0.0 },
-                                                 RestoreCase{ "ProcessorBytesOnly", false, 1.0 }),
+                              ::testing::Values (RestoreCase { "WholeBlock", true, 0.0 },
+                                                 RestoreCase { "ProcessorBytesOnly", false, 1.0 }),
                               [] (const auto& info) { return std::string (info.param.name); });
 } // namespace
 } // namespace kelto::vst3::test

@@ -34,7 +34,7 @@ IPtr<IBStream> makeStream (const std::vector<char>& bytes)
 {
     auto stream = owned (new MemoryStream());
 
-    if (!bytes.empty())
+    if (! bytes.empty())
     {
         int32 written = 0;
         stream->write (const_cast<char*> (bytes.data()), static_cast<int32> (bytes.size()), &written);
@@ -78,7 +78,7 @@ PluginInstance::PluginInstance (const VST3::Hosting::PluginFactory& factory,
         return;
     }
 
-    TUID controllerID{};
+    TUID controllerID {};
 
     if (component->getControllerClassId (controllerID) != kResultOk)
     {
@@ -163,7 +163,7 @@ Vst::SpeakerArrangement PluginInstance::getBusArrangement (Vst::BusDirection dir
 
 bool PluginInstance::startProcessing (double sampleRate, int32 maxBlockSize)
 {
-    if (!setupProcessing (sampleRate, maxBlockSize))
+    if (! setupProcessing (sampleRate, maxBlockSize))
         return false;
 
     component->activateBus (Vst::kAudio, Vst::kInput, 0, true);
@@ -182,7 +182,7 @@ void PluginInstance::stopProcessing()
 
 bool PluginInstance::setupProcessing (double sampleRate, int32 maxBlockSize)
 {
-    Vst::ProcessSetup setup{ Vst::kRealtime, Vst::kSample32, maxBlockSize, sampleRate };
+    Vst::ProcessSetup setup { Vst::kRealtime, Vst::kSample32, maxBlockSize, sampleRate };
 
     if (processor->setupProcessing (setup) != kResultOk)
         return false;
@@ -215,7 +215,7 @@ tresult
     PluginInstance::process (const Channels& input, Channels& output, const std::vector<ParamChange>& changes)
 {
     const auto numChannels = input.size();
-    const auto numSamples = numChannels > 0 ? input.front().size() : size_t{ 0 };
+    const auto numSamples = numChannels > 0 ? input.front().size() : size_t { 0 };
 
     output.assign (numChannels, std::vector<float> (numSamples, 0.0f));
 
@@ -244,7 +244,7 @@ tresult
             queue->addPoint (0, change.value, pointIndex);
     }
 
-    Vst::ProcessContext context{};
+    Vst::ProcessContext context {};
     context.sampleRate = currentSampleRate;
     context.projectTimeSamples = samplePosition;
 
@@ -296,7 +296,7 @@ std::vector<Vst::ParameterInfo> PluginInstance::getParameterInfos() const
 
     for (int32 i = 0; i < controller->getParameterCount(); ++i)
     {
-        Vst::ParameterInfo info{};
+        Vst::ParameterInfo info {};
 
         if (controller->getParameterInfo (i, info) == kResultOk)
             infos.push_back (info);

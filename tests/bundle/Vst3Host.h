@@ -111,7 +111,7 @@ private:
     bool componentInitialised = false, controllerInitialised = false, active = false, processing = false;
     double currentSampleRate = 44100.0;
     Steinberg::int64 samplePosition = 0;
-    Steinberg::Vst::ParameterChanges inputChanges{ 16 }, outputChanges{ 16 };
+    Steinberg::Vst::ParameterChanges inputChanges { 16 }, outputChanges { 16 };
 
     PluginInstance (const PluginInstance&) = delete;
     PluginInstance& operator= (const PluginInstance&) = delete;

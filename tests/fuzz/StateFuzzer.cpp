@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
         const auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (param);
         const auto plain = processor->apvts.getRawParameterValue (ranged->getParameterID())->load();
         const auto& range = ranged->getNormalisableRange();
-        if (!std::isfinite (plain) || plain < range.start || plain > range.end)
+        if (! std::isfinite (plain) || plain < range.start || plain > range.end)
             std::abort();
     }
 

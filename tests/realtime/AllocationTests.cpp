@@ -18,7 +18,7 @@ namespace
 {
 // Only the thread under test counts; the framework's own threads may allocate freely.
 thread_local bool counting = false;
-std::atomic<int> allocations{ 0 };
+std::atomic<int> allocations { 0 };
 // Set KELTO_TRAP_ON_ALLOCATION to stop in a debugger at the first counted allocation.
 const bool trapOnAllocation = std::getenv ("KELTO_TRAP_ON_ALLOCATION") != nullptr;
 

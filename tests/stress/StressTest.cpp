@@ -42,7 +42,7 @@ void pumpMessages (int milliseconds)
     const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) milliseconds;
 
     while (juce::Time::getMillisecondCounter() < end)
-        if (!juce::detail::dispatchNextMessageOnSystemQueue (true))
+        if (! juce::detail::dispatchNextMessageOnSystemQueue (true))
             juce::Thread::sleep (1);
 }
 
@@ -90,8 +90,8 @@ TEST (Stress, ProcessingStaysBoundedWhileEverythingElseChangesOnOtherThreads)
         parameters.push_back (parameter);
     }
 
-    std::atomic<bool> stop{ false };
-    std::atomic<int> blocksDone{ 0 };
+    std::atomic<bool> stop { false };
+    std::atomic<int> blocksDone { 0 };
     Findings findings;
     long long samplesChecked = 0;
     int parameterWrites = 0, programChanges = 0, stateLoads = 0, editorTicks = 0;
@@ -143,7 +143,7 @@ TEST (Stress, ProcessingStaysBoundedWhileEverythingElseChangesOnOtherThreads)
                         // output gain may scale it up to the top of its range.
                         const auto bound = largestGain * std::abs (x) * (1.0f + 1.0e-5f) + 1.0e-7f;
 
-                        if (!std::isfinite (y) || std::abs (y) > bound)
+                        if (! std::isfinite (y) || std::abs (y) > bound)
                             findings.add ("block " + std::to_string (block) + ", channel "
                                           + std::to_string (ch) + ", sample " + std::to_string (i)
                                           + ": input " + std::to_string (x) + ", output "
@@ -163,7 +163,7 @@ TEST (Stress, ProcessingStaysBoundedWhileEverythingElseChangesOnOtherThreads)
             std::mt19937 rng (2);
             std::uniform_int_distribution<size_t> which (0, parameters.size() - 1);
 
-            while (!stop)
+            while (! stop)
             {
                 parameters[which (rng)]->setValueNotifyingHost (normalisedValue (rng));
                 ++parameterWrites;
@@ -178,7 +178,7 @@ TEST (Stress, ProcessingStaysBoundedWhileEverythingElseChangesOnOtherThreads)
             // Two invalid indices on each side of the six programs.
             std::uniform_int_distribution<int> index (-2, 7);
 
-            while (!stop)
+            while (! stop)
             {
                 processor.setCurrentProgram (index (rng));
                 ++programChanges;
@@ -192,7 +192,7 @@ TEST (Stress, ProcessingStaysBoundedWhileEverythingElseChangesOnOtherThreads)
             std::mt19937 rng (4);
             std::vector<juce::MemoryBlock> saved;
 
-            while (!stop)
+            while (! stop)
             {
                 juce::MemoryBlock block;
                 processor.getStateInformation (block);
@@ -216,7 +216,7 @@ TEST (Stress, ProcessingStaysBoundedWhileEverythingElseChangesOnOtherThreads)
         std::unique_ptr<juce::AudioProcessorEditor> editor (processor.createEditor());
         EXPECT_NE (editor, nullptr);
 
-        while (!stop && (round == 1 || std::chrono::steady_clock::now() < halfway))
+        while (! stop && (round == 1 || std::chrono::steady_clock::now() < halfway))
         {
             pumpMessages (20);
             ++editorTicks;

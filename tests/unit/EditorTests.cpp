@@ -149,7 +149,7 @@ TEST (RingEditor, PickingAPresetSelectsItsProgramAndMovesTheKnobs)
 
         box.setSelectedId (id, juce::sendNotificationSync);
 
-        ASSERT_EQ (processor.calls, std::vector<int>{ id - 1 });
+        ASSERT_EQ (processor.calls, std::vector<int> { id - 1 });
         EXPECT_EQ (processor.getCurrentProgram(), id - 1);
 
         const auto& values = presets[(size_t) id - 1].values;
@@ -192,7 +192,7 @@ TEST (RingEditor, BypassButtonAndParameterFollowEachOther)
 
     // A click flips the toggle and reports it to the button's listeners, synchronously.
     const auto click = [&button]
-    { button.setToggleState (!button.getToggleState(), juce::sendNotificationSync); };
+    { button.setToggleState (! button.getToggleState(), juce::sendNotificationSync); };
 
     click();
     EXPECT_TRUE (button.getToggleState());

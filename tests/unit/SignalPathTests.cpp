@@ -58,7 +58,7 @@ struct Ramp
 struct Reference
 {
     double rate = 44100.0, phase = 0.0;
-    Ramp gain{ 1.0f }, bypass{ 0.0f };
+    Ramp gain { 1.0f }, bypass { 0.0f };
 
     void prepare (double newRate)
     {

@@ -32,7 +32,7 @@ juce::ValueTree param (const juce::String& id, const juce::var& value)
 {
     juce::ValueTree child ("PARAM");
     child.setProperty ("id", id, nullptr);
-    if (!value.isVoid())
+    if (! value.isVoid())
         child.setProperty ("value", value, nullptr);
     return child;
 }
@@ -67,8 +67,8 @@ std::ostream& operator<< (std::ostream& os, const Values& v)
     return os << "{" << v.freq << ", " << v.mix << ", " << v.output << ", " << v.bypass << "}";
 }
 
-const Values defaults{ 220.0f, 100.0f, 0.0f, 0.0f };
-const Values changed{ 1500.0f, 60.0f, -3.0f, 1.0f };
+const Values defaults { 220.0f, 100.0f, 0.0f, 0.0f };
+const Values changed { 1500.0f, 60.0f, -3.0f, 1.0f };
 
 void setAll (RingProcessor& p, const Values& v)
 {
@@ -246,7 +246,7 @@ TEST (State, NonFiniteOrNonNumericValuesCountAsMissing)
     const auto inf = std::numeric_limits<double>::infinity();
     const juce::var bad[] = { nan,   inf,   -inf,
                               "abc", "",    "12 Hz",
-                              "nan", "inf", juce::var (juce::Array<juce::var>{ 1, 2 }) };
+                              "nan", "inf", juce::var (juce::Array<juce::var> { 1, 2 }) };
 
     for (const auto& v : bad)
     {
@@ -387,7 +387,7 @@ TEST (State, HonestBlocksPassTheGuard)
     juce::ValueTree rich ("PARAMETERS");
     rich.setProperty ("blob", juce::var (juce::MemoryBlock ("abc", 3)), nullptr);
     rich.setProperty (
-        "list", juce::Array<juce::var>{ 1, "two", 3.0, juce::Array<juce::var>{ true, false } }, nullptr);
+        "list", juce::Array<juce::var> { 1, "two", 3.0, juce::Array<juce::var> { true, false } }, nullptr);
     rich.setProperty ("big", (juce::int64) 1 << 40, nullptr);
     rich.setProperty ("undefined", juce::var::undefined(), nullptr);
     rich.appendChild (param ("freq", 90.0), nullptr);

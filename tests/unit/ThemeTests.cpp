@@ -94,7 +94,7 @@ TEST (Fonts, SansIsDefaultSansSerifWithStyleFromFlag)
         const char* style;
     };
 
-    for (const auto& c : { Case{ 11.0f, false, "Regular" }, Case{ 22.0f, true, "Bold" } })
+    for (const auto& c : { Case { 11.0f, false, "Regular" }, Case { 22.0f, true, "Bold" } })
     {
         SCOPED_TRACE (c.size);
         const auto font = kelto::ui::sansFont (c.size, c.bold);
