@@ -297,12 +297,17 @@ void RingProcessor::setStateInformation (const void* data, int sizeInBytes)
     if (! tree.isValid() || ! tree.hasType (stateType))
         return;
 
-    // A value that is not a finite number would reach the audio path; treat it as missing,
-    // so that its parameter goes to the default.
-    static const juce::Identifier valueId ("value");
+    // A value that is not a finite number would reach the audio path: treat it as missing, so
+    // that its parameter goes to the default. An "id" that is not text names no parameter, and
+    // the framework would turn it into text to compare (which a NaN cannot be): drop it.
+    static const juce::Identifier idId ("id"), valueId ("value");
     for (auto child : tree)
+    {
+        if (child.hasProperty (idId) && ! child.getProperty (idId).isString())
+            child.removeProperty (idId, nullptr);
         if (child.hasProperty (valueId) && ! isFiniteNumber (child.getProperty (valueId)))
             child.removeProperty (valueId, nullptr);
+    }
 
     apvts.replaceState (tree);
 }

@@ -244,13 +244,23 @@ TEST (State, NonFiniteOrNonNumericValuesCountAsMissing)
 {
     const auto nan = std::numeric_limits<double>::quiet_NaN();
     const auto inf = std::numeric_limits<double>::infinity();
-    const juce::var bad[] = { nan,   inf,   -inf,
-                              "abc", "",    "12 Hz",
-                              "nan", "inf", juce::var (juce::Array<juce::var> { 1, 2 }) };
+    const std::pair<const char*, juce::var> bad[] = {
+        { "NaN", nan },
+        { "infinity", inf },
+        { "minus infinity", -inf },
+        { "text", "abc" },
+        { "empty text", "" },
+        { "number with a unit", "12 Hz" },
+        { "NaN as text", "nan" },
+        { "infinity as text", "inf" },
+        { "no digit", "e" },
+        { "signs only", "+-" },
+        { "an array", juce::Array<juce::var> { 1, 2 } },
+    };
 
-    for (const auto& v : bad)
+    for (const auto& [what, v] : bad)
     {
-        SCOPED_TRACE (v.toString());
+        SCOPED_TRACE (what);
         juce::ValueTree tree ("PARAMETERS");
         for (auto* id : { "freq", "mix", "output", "bypass" })
             tree.appendChild (param (id, v), nullptr);
@@ -403,4 +413,44 @@ TEST (State, HonestBlocksPassTheGuard)
     RingProcessor other;
     load (other, richBlock);
     EXPECT_EQ (value (other, "freq"), 90.0f);
+}
+
+TEST (State, KeptFuzzFindingsAndSeedsLoadSafely)
+{
+    // Each file is a block the fuzzer once broke the loader with, or one it starts from.
+    juce::Array<juce::File> files;
+    for (auto* dir : { KELTO_FUZZ_REGRESSIONS_DIR, KELTO_FUZZ_SEEDS_DIR })
+        files.addArray (juce::File (dir).findChildFiles (juce::File::findFiles, false, "*.state"));
+    ASSERT_FALSE (files.isEmpty());
+
+    for (const auto& file : files)
+    {
+        SCOPED_TRACE (file.getFileName());
+        juce::MemoryBlock block;
+        ASSERT_TRUE (file.loadFileAsData (block));
+
+        RingProcessor processor;
+        load (processor, block);
+        for (auto* id : { "freq", "mix", "output", "bypass" })
+        {
+            const auto& range = processor.apvts.getParameterRange (id);
+            const auto v = value (processor, id);
+            EXPECT_TRUE (std::isfinite (v) && v >= range.start && v <= range.end) << id << " = " << v;
+        }
+        EXPECT_FALSE (save (processor).isEmpty());
+    }
+}
+
+TEST (State, IdsThatAreNotTextNameNoParameter)
+{
+    juce::ValueTree tree ("PARAMETERS");
+    tree.appendChild (param ("freq", 90.0), nullptr);
+    auto odd = param ("mix", 50.0);
+    odd.setProperty ("id", std::numeric_limits<double>::quiet_NaN(), nullptr);
+    tree.appendChild (odd, nullptr);
+
+    RingProcessor processor;
+    setAll (processor, changed);
+    load (processor, toBlock (tree));
+    EXPECT_EQ (values (processor), (Values { 90.0f, 100.0f, 0.0f, 0.0f }));
 }
