@@ -1,11 +1,41 @@
 #include "StateBlock.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace StateBlock
 {
 namespace
 {
+    // The framework's text classes walk past the end of malformed UTF-8, so every text in a
+    // block must be well formed. Text ends at a zero byte, for the framework too.
+    bool isUtf8 (const unsigned char* text, size_t length)
+    {
+        for (size_t i = 0; i < length && text[i] != 0;)
+        {
+            const auto c = text[i];
+            if (c < 0x80)
+            {
+                ++i;
+                continue;
+            }
+
+            const size_t extra = (c >= 0xc2 && c <= 0xdf)   ? 1
+                                 : (c >= 0xe0 && c <= 0xef) ? 2
+                                 : (c >= 0xf0 && c <= 0xf4) ? 3
+                                                            : 0;
+            if (extra == 0 || i + extra >= length)
+                return false;
+
+            for (size_t k = 1; k <= extra; ++k)
+                if ((text[i + k] & 0xc0) != 0x80)
+                    return false;
+
+            i += extra + 1;
+        }
+        return true;
+    }
+
     // Mirrors the framework's stream reader byte for byte: reads past the end yield zeros
     // and short reads, exactly as its memory input stream does.
     class Scanner
@@ -17,19 +47,18 @@ namespace
 
         unsigned char readByte() { return pos < size ? data[pos++] : 0; }
 
-        void skip (size_t n) { pos += n < remaining() ? n : remaining(); }
+        void skip (size_t n) { pos += std::min (n, remaining()); }
 
-        // Returns whether the string read is not empty.
-        bool readString()
+        // Reads a zero-terminated text; wellFormed tells whether it is valid UTF-8.
+        // Returns whether it is not empty.
+        bool readString (bool& wellFormed)
         {
-            if (readByte() == 0)
-                return false;
-
+            const auto start = pos;
             while (readByte() != 0)
             {
             }
-
-            return true;
+            wellFormed = isUtf8 (data + start, pos - start);
+            return pos > start && data[start] != 0;
         }
 
         // Returns false for values the framework would read wrongly or that are negative.
@@ -84,9 +113,12 @@ namespace
                     skip (8);
                     return true; // double
                 case 5:          // string
-                case 8:          // binary
-                    skip ((size_t) numBytes - 1);
-                    return true;
+                {
+                    const auto length = std::min ((size_t) numBytes - 1, remaining());
+                    const auto wellFormed = isUtf8 (data + pos, length);
+                    skip (length);
+                    return wellFormed;
+                }
                 case 7: // array
                 {
                     if (depth >= maxDepth)
@@ -102,14 +134,14 @@ namespace
 
                     return true;
                 }
-                default:
+                default: // binary, and types the framework skips
                     skip ((size_t) numBytes - 1);
                     return true;
             }
         }
 
-        // Returns false for a block that must not be read; clears isValid when the tree
-        // read is empty, which ends its parent's list of children as in the framework.
+        // Returns false for a block that must not be read; clears isValid when the tree read
+        // is empty, which ends its parent's list of children as in the framework.
         bool readTree (int depth, bool& isValid)
         {
             isValid = false;
@@ -117,8 +149,11 @@ namespace
             if (depth >= maxDepth)
                 return false;
 
-            if (! readString())
+            bool wellFormed = false;
+            if (! readString (wellFormed))
                 return true;
+            if (! wellFormed)
+                return false;
 
             isValid = true;
 
@@ -129,7 +164,8 @@ namespace
             for (int64_t i = 0; i < numProps; ++i)
             {
                 // The framework reads no value after an empty name.
-                if (readString() && ! readVar (depth + 1))
+                const auto named = readString (wellFormed);
+                if (! wellFormed || (named && ! readVar (depth + 1)))
                     return false;
             }
 

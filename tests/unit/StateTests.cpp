@@ -370,6 +370,26 @@ TEST (State, DeclaredSizesBeyondTheBlockAreRefused)
               .block() },
         { "string longer than the block",
           Bytes().text ("PARAMETERS").count (1).text ("name").count (100000).raw ({ 5, 'x' }).block() },
+        { "malformed UTF-8 in the root type",
+          Bytes().raw ({ 'P', 0xf1, 0xf1, 0 }).count (0).count (0).block() },
+        { "truncated UTF-8 in a property name",
+          Bytes()
+              .text ("PARAMETERS")
+              .count (1)
+              .raw ({ 'n', 0xe2, 0x82, 0 })
+              .count (1)
+              .raw ({ 3 })
+              .count (0)
+              .block() },
+        { "malformed UTF-8 in a text value",
+          Bytes()
+              .text ("PARAMETERS")
+              .count (1)
+              .text ("name")
+              .count (4)
+              .raw ({ 5, 0xc3, 'x', 0 })
+              .count (0)
+              .block() },
         { "nesting deeper than any state", nested (StateBlock::maxDepth + 1) },
         { "nesting to overflow the stack", nested (200000) },
     };
@@ -400,6 +420,9 @@ TEST (State, HonestBlocksPassTheGuard)
         "list", juce::Array<juce::var> { 1, "two", 3.0, juce::Array<juce::var> { true, false } }, nullptr);
     rich.setProperty ("big", (juce::int64) 1 << 40, nullptr);
     rich.setProperty ("undefined", juce::var::undefined(), nullptr);
+    const char utf8[] = { 'G', '\xc3', '\xbc', ' ',    '\xe2', '\x86', '\x92',
+                          ' ', '\xf0', '\x9f', '\x8e', '\xb5', 0 };
+    rich.setProperty ("text", juce::String::fromUTF8 (utf8), nullptr);
     rich.appendChild (param ("freq", 90.0), nullptr);
     auto inner = juce::ValueTree ("GROUP");
     inner.appendChild (juce::ValueTree ("LEAF"), nullptr);
