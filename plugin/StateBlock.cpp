@@ -134,7 +134,10 @@ namespace
 
                     return true;
                 }
-                default: // binary, and types the framework skips
+                case 8: // binary; the framework compares empty ones through a null pointer
+                    skip ((size_t) numBytes - 1);
+                    return numBytes > 1;
+                default: // types the framework skips
                     skip ((size_t) numBytes - 1);
                     return true;
             }

@@ -370,6 +370,8 @@ TEST (State, DeclaredSizesBeyondTheBlockAreRefused)
               .block() },
         { "string longer than the block",
           Bytes().text ("PARAMETERS").count (1).text ("name").count (100000).raw ({ 5, 'x' }).block() },
+        { "empty binary value",
+          Bytes().text ("PARAMETERS").count (1).text ("blob").count (1).raw ({ 8 }).count (0).block() },
         { "malformed UTF-8 in the root type",
           Bytes().raw ({ 'P', 0xf1, 0xf1, 0 }).count (0).count (0).block() },
         { "truncated UTF-8 in a property name",
