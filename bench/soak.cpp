@@ -4,6 +4,7 @@
 // processing, on a non-finite or out-of-bounds sample, on a carrier that jumps across block
 // boundaries, or when processing the last minute costs over 1.5 times the first.
 #include "plugin/PluginProcessor.h"
+#include "tests/support/CountingAllocator.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,112 +17,6 @@
 #include <random>
 #include <time.h>
 #include <vector>
-
-extern "C" void* __libc_malloc (size_t);
-extern "C" void* __libc_calloc (size_t, size_t);
-extern "C" void* __libc_realloc (void*, size_t);
-extern "C" void* __libc_memalign (size_t, size_t);
-extern "C" void __libc_free (void*);
-
-namespace
-{
-// Only the processing call on this program's audio thread counts; parameter writes, program
-// changes and the framework's own threads may allocate.
-thread_local bool counting = false;
-std::atomic<long long> allocations { 0 };
-
-__attribute__ ((noinline)) void note()
-{
-    if (counting)
-        allocations.fetch_add (1, std::memory_order_relaxed);
-}
-} // namespace
-
-extern "C" void* malloc (size_t size)
-{
-    note();
-    return __libc_malloc (size);
-}
-extern "C" void* calloc (size_t n, size_t size)
-{
-    note();
-    return __libc_calloc (n, size);
-}
-extern "C" void* realloc (void* p, size_t size)
-{
-    note();
-    return __libc_realloc (p, size);
-}
-extern "C" void* aligned_alloc (size_t align, size_t size)
-{
-    note();
-    return __libc_memalign (align, size);
-}
-extern "C" int posix_memalign (void** p, size_t align, size_t size)
-{
-    note();
-    *p = __libc_memalign (align, size);
-    return *p != nullptr || size == 0 ? 0 : ENOMEM;
-}
-extern "C" void free (void* p)
-{
-    __libc_free (p);
-}
-
-void* operator new (size_t size)
-{
-    note();
-    if (auto* p = __libc_malloc (size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[] (size_t size)
-{
-    return operator new (size);
-}
-void* operator new (size_t size, std::align_val_t align)
-{
-    note();
-    if (auto* p = __libc_memalign ((size_t) align, size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[] (size_t size, std::align_val_t align)
-{
-    return operator new (size, align);
-}
-void operator delete (void* p) noexcept
-{
-    __libc_free (p);
-}
-void operator delete[] (void* p) noexcept
-{
-    __libc_free (p);
-}
-void operator delete (void* p, size_t) noexcept
-{
-    __libc_free (p);
-}
-void operator delete[] (void* p, size_t) noexcept
-{
-    __libc_free (p);
-}
-void operator delete (void* p, std::align_val_t) noexcept
-{
-    __libc_free (p);
-}
-void operator delete[] (void* p, std::align_val_t) noexcept
-{
-    __libc_free (p);
-}
-void operator delete (void* p, size_t, std::align_val_t) noexcept
-{
-    __libc_free (p);
-}
-void operator delete[] (void* p, size_t, std::align_val_t) noexcept
-{
-    __libc_free (p);
-}
 
 namespace
 {
@@ -299,9 +194,10 @@ private:
         const auto n = buffer.getNumSamples();
 
         const auto start = std::chrono::steady_clock::now();
-        counting = true;
-        processor.processBlock (buffer, midi);
-        counting = false;
+        {
+            const kelto::test::CountAllocations audioThread;
+            processor.processBlock (buffer, midi);
+        }
         const auto nanoseconds =
             std::chrono::duration<double, std::nano> (std::chrono::steady_clock::now() - start).count();
 
@@ -461,7 +357,7 @@ private:
                      wallSeconds,
                      (double) done / sampleRate / wallSeconds);
         std::printf ("program changes: %lld\n", programChanges);
-        std::printf ("allocations while processing: %lld\n", allocations.load());
+        std::printf ("allocations while processing: %lld\n", kelto::test::countedAllocations());
         std::printf (
             "non-finite samples: %lld, samples beyond the gain bound: %lld\n", nonFinite, outOfBounds);
         std::printf ("carrier probes: %d, failures %lld, largest deviation %.3g\n",
@@ -478,7 +374,7 @@ private:
                      100.0 * last.runningShare);
         std::printf ("cost ratio, last to first: %.3f (limit %.1f)\n", ratio, allowedDrift);
 
-        const auto passed = allocations.load() == 0 && nonFinite == 0 && outOfBounds == 0
+        const auto passed = kelto::test::countedAllocations() == 0 && nonFinite == 0 && outOfBounds == 0
                             && probeFailures == 0 && probes > 0 && ! drifted;
         std::printf ("%s\n", passed ? "PASS" : "FAIL");
         return passed ? 0 : 1;
