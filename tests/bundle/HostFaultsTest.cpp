@@ -1,5 +1,6 @@
 #include "BundleTestSupport.h"
 #include "HostWindow.h"
+#include "tests/support/LinearRamp.h"
 
 #include <algorithm>
 #include <atomic>
@@ -88,50 +89,6 @@ namespace
     const Settings playing { 0.45, 0.8, 0.6 };
     const Settings loaded { 0.55, 0.35, 0.75 };
 
-    /** JUCE's linear smoother, as the output gain uses it. */
-    struct LinearRamp
-    {
-        float current = 1.0f, target = 1.0f, step = 0.0f;
-        int length = 0, countdown = 0;
-
-        void reset (int steps)
-        {
-            length = steps;
-            current = target;
-            countdown = 0;
-        }
-
-        void setTarget (float value)
-        {
-            if (value == target)
-                return;
-
-            if (length <= 0)
-            {
-                current = target = value;
-                countdown = 0;
-                return;
-            }
-
-            target = value;
-            countdown = length;
-            step = (target - current) / (float) countdown;
-        }
-
-        float next()
-        {
-            if (countdown <= 0)
-                return target;
-
-            if (--countdown > 0)
-                current += step;
-            else
-                current = target;
-
-            return current;
-        }
-    };
-
     /** The ring modulator's signal law, computed independently of the plug-in: one double carrier
         phase for all channels, block-wise frequency and mix, a 20 ms linear output-gain ramp.
     */
@@ -184,7 +141,7 @@ namespace
 
     private:
         double sampleRate = 44100.0, phase = 0.0;
-        LinearRamp gain;
+        kelto::test::LinearRamp gain { 1.0f };
     };
 
     // The parameter holds its value only to float precision and the carrier is a float sine, so

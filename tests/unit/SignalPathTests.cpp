@@ -1,4 +1,5 @@
 #include "plugin/PluginProcessor.h"
+#include "tests/support/LinearRamp.h"
 
 #include <gtest/gtest.h>
 
@@ -11,54 +12,11 @@ namespace
 {
 constexpr double twoPi = 6.283185307179586;
 
-/** A linear ramp over a fixed number of steps, as the plug-in's smoothing is meant to behave. */
-struct Ramp
-{
-    float current, target;
-    int length = 0, countdown = 0;
-    float step = 0.0f;
-
-    explicit Ramp (float v) : current (v), target (v) {}
-
-    void reset (int steps)
-    {
-        length = steps;
-        current = target;
-        countdown = 0;
-    }
-
-    void setTarget (float t)
-    {
-        if (t == target)
-            return;
-        if (length <= 0)
-        {
-            current = target = t;
-            countdown = 0;
-            return;
-        }
-        target = t;
-        countdown = length;
-        step = (target - current) / (float) countdown;
-    }
-
-    float next()
-    {
-        if (countdown <= 0)
-            return target;
-        --countdown;
-        current = countdown > 0 ? current + step : target;
-        return current;
-    }
-
-    bool active() const { return countdown > 0; }
-};
-
 /** The signal law: carrier, mix, smoothed output gain and bypass crossfade, per block. */
 struct Reference
 {
     double rate = 44100.0, phase = 0.0;
-    Ramp gain { 1.0f }, bypass { 0.0f };
+    kelto::test::LinearRamp gain { 1.0f }, bypass { 0.0f };
 
     void prepare (double newRate)
     {
